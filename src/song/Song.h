@@ -1,0 +1,77 @@
+#pragma once
+
+#include "song/MidiBuffer.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace sorvanel {
+
+class Notifier;
+
+/// One track event. Data of up to 4 bytes is kept inline; longer data is referred to in the
+/// file image it was read from, which must outlive the event.
+struct MidiEvent
+{
+    std::int32_t delta = 0;
+    std::uint8_t status = 0;
+    std::uint8_t metaType = 0; ///< 0 unless status is FF
+    std::int32_t length = 0; ///< data bytes, without status, meta type or length prefix
+    std::uint8_t inlineData[4] = {};
+    const std::uint8_t* externalData = nullptr;
+
+    /// Sets `length` to n and keeps the data: copied inline for 1 to 4 bytes, referred to by
+    /// address above that.
+    void setData(const std::uint8_t* address, std::int32_t n);
+    const std::uint8_t* data() const { return length <= 4 ? inlineData : externalData; }
+
+    /// Reads one event at the buffer's cursor, applying and updating the running status.
+    /// A failure shows as the buffer's `overflow`.
+    void decode(MidiBuffer& buffer, std::uint8_t& runningStatus);
+    /// Writes the event with its status byte and shortest quantities.
+    void encode(MidiBuffer& buffer) const;
+    std::int32_t encodedSize() const;
+};
+
+/// One "MTrk" chunk.
+class Track
+{
+public:
+    char chunkId[5] = {};
+    std::int32_t chunkLength = 0;
+    std::vector<MidiEvent> events;
+
+    /// Reads one track chunk; shows the track message through `notifier` and returns false
+    /// when the chunk is not a valid track.
+    bool read(MidiBuffer& buffer, Notifier& notifier);
+    bool write(MidiBuffer& buffer, Notifier& notifier) const;
+    std::int32_t encodedSize() const;
+
+    /// Inserts a copy of `event` before `index` (0 <= index <= count); deltas are untouched.
+    void insertEvent(const MidiEvent& event, std::size_t index);
+    /// Removes up to `count` events from `index`, adding their deltas to the event that then
+    /// stands at `index`, so every remaining event keeps its time.
+    void removeEvents(std::size_t index, std::size_t count);
+};
+
+/// A whole Standard MIDI File.
+class Song
+{
+public:
+    char chunkId[5] = {};
+    std::int32_t chunkLength = 0;
+    std::uint8_t format = 0;
+    std::int16_t trackCount = 0;
+    std::int16_t division = 0;
+    std::vector<Track> tracks;
+
+    /// Parses a file image (bare or RIFF-wrapped) into this empty song. On refusal exactly one
+    /// message has been shown through `notifier` and the song may hold some tracks.
+    bool read(MidiBuffer& buffer, Notifier& notifier);
+    /// Encodes the song as a bare Standard MIDI File; the buffer should hold exactly
+    /// `encodedSize()` bytes. Returns false after showing "Internal midi buffer too small!".
+    bool write(MidiBuffer& buffer, Notifier& notifier);
+    std::int32_t encodedSize() const;
+};
+
+} // namespace sorvanel
