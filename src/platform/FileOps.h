@@ -53,9 +53,8 @@ public:
     /// permission bits of `targetPath` (when it exists), writes `size` bytes in one piece and
     /// closes it; with `sync` the contents are flushed to disk before it is closed. Returns
     /// the new file's path. On failure nothing is left behind.
-    virtual std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
-                                       std::size_t size, bool sync)
-        = 0;
+    virtual std::string writeTemporary(
+        const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync) = 0;
 
     /// Renames `from` to `to`; fails (and changes nothing) when `to` exists.
     virtual void renameNoReplace(const std::string& from, const std::string& to) = 0;
@@ -80,7 +79,7 @@ public:
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
     bool exists(const std::string& path) override;
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
-                               std::size_t size, bool sync) override;
+        std::size_t size, bool sync) override;
     void renameNoReplace(const std::string& from, const std::string& to) override;
     void renameReplace(const std::string& from, const std::string& to) override;
     void removeQuietly(const std::string& path) noexcept override;

@@ -80,7 +80,9 @@ void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>&
     FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw FileError("Cannot open", path, errno);
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd.get(), &info) != 0)
         throw FileError("Cannot get the length of", path, errno);
     if (S_ISDIR(info.st_mode))
@@ -105,15 +107,17 @@ void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>&
 
 bool PosixFileOps::exists(const std::string& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::lstat(path.c_str(), &info) == 0)
         return true;
     // Anything but "no such entry" means something may be there that we cannot see.
     return errno != ENOENT && errno != ENOTDIR;
 }
 
-std::string PosixFileOps::writeTemporary(const std::string& targetPath, const std::uint8_t* data,
-                                         std::size_t size, bool sync)
+std::string PosixFileOps::writeTemporary(
+    const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync)
 {
     // A hidden name that does not end in ".mid", so a folder scan never lists it.
     std::string pattern = folderOf(targetPath) + "/." + nameOf(targetPath) + ".XXXXXX";
@@ -127,7 +131,9 @@ std::string PosixFileOps::writeTemporary(const std::string& targetPath, const st
         throw FileError(operation, targetPath, errorNumber);
     };
 
-    struct stat info {};
+    struct stat info
+    {
+    };
     mode_t mode = 0;
     if (::stat(targetPath.c_str(), &info) == 0) {
         mode = info.st_mode & 07777;
@@ -208,9 +214,11 @@ std::vector<FolderItem> PosixFileOps::listFolder(const std::string& folder)
         if (entry->d_type == DT_DIR) {
             item.isDirectory = true;
         } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat info {};
-            item.isDirectory
-                = ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+            struct stat info
+            {
+            };
+            item.isDirectory =
+                ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
         }
         item.name = std::move(name);
         items.push_back(std::move(item));

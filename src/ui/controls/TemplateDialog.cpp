@@ -1,0 +1,139 @@
+#include "ui/controls/TemplateDialog.h"
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+#include <vector>
+
+namespace sorvanel::ui {
+
+namespace {
+
+/// Integer a·b/c rounded to the nearest, halves away from zero.
+int mulDiv(int a, int b, int c)
+{
+    long long product = static_cast<long long>(a) * b;
+    long long half = c / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+}
+
+} // namespace
+
+BaseUnits baseUnitsOf(const QFont& font)
+{
+    QFontMetrics metrics(font);
+    int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(letters / 26 + 1) / 2, metrics.height()};
+}
+
+QRect dialogUnitsToPixels(const QRect& units, BaseUnits base)
+{
+    return QRect(mulDiv(units.x(), base.x, 4), mulDiv(units.y(), base.y, 8),
+        mulDiv(units.width(), base.x, 4), mulDiv(units.height(), base.y, 8));
+}
+
+TemplateDialog::TemplateDialog(QWidget* parent)
+    : QDialog(parent)
+{
+}
+
+void TemplateDialog::buildFromTemplate(
+    const DialogTemplate& dialog, std::span<const ControlTemplate> rows)
+{
+    QFont font(QString::fromLatin1(dialog.fontFamily));
+    font.setPointSize(dialog.pointSize);
+    setFont(font);
+    m_baseUnits = baseUnitsOf(font);
+    setWindowTitle(QString::fromUtf8(dialog.title));
+
+    QSize client = mapDialogRect(QRect(0, 0, dialog.width, dialog.height)).size();
+    if (dialog.resizable)
+        resize(client);
+    else
+        setFixedSize(client);
+
+    std::vector<QWidget*> frames;
+    for (const ControlTemplate& row : rows) {
+        QWidget* widget = createControl(row);
+        widget->setGeometry(mapDialogRect(QRect(row.x, row.y, row.width, row.height)));
+        if (row.style & Disabled)
+            widget->setEnabled(false);
+        if (row.style & Hidden)
+            widget->hide();
+        if (row.style & NoTabStop && widget->focusPolicy() != Qt::NoFocus)
+            widget->setFocusPolicy(Qt::ClickFocus);
+        if (row.id != noId) {
+            widget->setObjectName(QStringLiteral("ctl%1").arg(row.id));
+            m_controls.insert(row.id, widget);
+        }
+        if (row.kind == ControlKind::GroupBox)
+            frames.push_back(widget);
+    }
+    // Group boxes only frame their neighbours: keep them behind and out of the mouse's way.
+    for (QWidget* frame : frames)
+        frame->lower();
+}
+
+QWidget* TemplateDialog::createCustomControl(const ControlTemplate&)
+{
+    return new QWidget(this);
+}
+
+QWidget* TemplateDialog::createControl(const ControlTemplate& row)
+{
+    QString text = QString::fromUtf8(row.text ? row.text : "");
+    switch (row.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+    case ControlKind::IconButton: {
+        auto* button = new QPushButton(text, this);
+        if (row.kind == ControlKind::DefaultPushButton)
+            button->setDefault(true);
+        return button;
+    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(text, this);
+    case ControlKind::RadioButton:
+        return new QRadioButton(text, this);
+    case ControlKind::Label:
+    case ControlKind::CenteredLabel:
+    case ControlKind::RightLabel: {
+        auto* label = new QLabel(text, this);
+        Qt::Alignment horizontal = row.kind == ControlKind::CenteredLabel ? Qt::AlignHCenter
+            : row.kind == ControlKind::RightLabel                         ? Qt::AlignRight
+                                                                          : Qt::AlignLeft;
+        label->setAlignment(horizontal | (row.style & VCenter ? Qt::AlignVCenter : Qt::AlignTop));
+        label->setTextFormat(Qt::PlainText);
+        if (row.style & Sunken) {
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            label->setMargin(0);
+        }
+        return label;
+    }
+    case ControlKind::GroupBox: {
+        auto* box = new QGroupBox(text, this);
+        box->setAttribute(Qt::WA_TransparentForMouseEvents);
+        box->setFocusPolicy(Qt::NoFocus);
+        return box;
+    }
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(text, this);
+        if (row.style & DigitsOnly)
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        return edit;
+    }
+    case ControlKind::Custom:
+        return createCustomControl(row);
+    }
+    return new QWidget(this);
+}
+
+} // namespace sorvanel::ui

@@ -1,0 +1,94 @@
+#include "ui/controls/TemplateDialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace sorvanel::ui;
+
+namespace {
+
+const ControlTemplate sampleRows[] = {
+    {1, ControlKind::DefaultPushButton, "OK", 10, 20, 50, 14},
+    {1070, ControlKind::CheckBox, "delete", 8, 11, 102, 10},
+    {1084, ControlKind::Edit, "", 68, 44, 20, 14, DigitsOnly},
+    {noId, ControlKind::GroupBox, "Frame", 1, 0, 114, 228},
+    {1062, ControlKind::PushButton, "Hidden", 122, 229, 56, 14, Hidden},
+};
+
+class SampleDialog : public TemplateDialog
+{
+public:
+    SampleDialog() { buildFromTemplate({"Sample", 200, 250}, sampleRows); }
+};
+
+} // namespace
+
+class TemplateDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void convertsDialogUnits_data()
+    {
+        QTest::addColumn<QRect>("units");
+        QTest::addColumn<int>("baseX");
+        QTest::addColumn<int>("baseY");
+        QTest::addColumn<QRect>("pixels");
+        // 7x13 is DejaVu Sans 8 pt, 6x12 Liberation Sans; halves round away from zero.
+        QTest::newRow("dejavu") << QRect(4, 8, 50, 14) << 7 << 13 << QRect(7, 13, 88, 23);
+        QTest::newRow("liberation") << QRect(4, 8, 50, 14) << 6 << 12 << QRect(6, 12, 75, 21);
+        QTest::newRow("half up") << QRect(2, 4, 2, 4) << 7 << 13 << QRect(4, 7, 4, 7);
+        QTest::newRow("zero") << QRect(0, 0, 0, 0) << 7 << 13 << QRect(0, 0, 0, 0);
+    }
+
+    void convertsDialogUnits()
+    {
+        QFETCH(QRect, units);
+        QFETCH(int, baseX);
+        QFETCH(int, baseY);
+        QFETCH(QRect, pixels);
+        QCOMPARE(dialogUnitsToPixels(units, {baseX, baseY}), pixels);
+    }
+
+    void placesControlsByIdAtTheirPositions()
+    {
+        SampleDialog dialog;
+        auto* ok = dialog.controlAs<QPushButton>(1);
+        QVERIFY(ok);
+        QVERIFY(ok->isDefault());
+        QCOMPARE(ok->geometry(), dialog.mapDialogRect(QRect(10, 20, 50, 14)));
+        QVERIFY(dialog.controlAs<QCheckBox>(1070));
+        QVERIFY(!dialog.control(4711));
+        QCOMPARE(dialog.size(), dialog.mapDialogRect(QRect(0, 0, 200, 250)).size());
+        QVERIFY(dialog.control(1062)->isHidden());
+    }
+
+    void groupBoxesStayBehindAndLetClicksThrough()
+    {
+        SampleDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* box = dialog.findChild<QGroupBox*>();
+        QVERIFY(box);
+        QVERIFY(box->testAttribute(Qt::WA_TransparentForMouseEvents));
+        auto* check = dialog.controlAs<QCheckBox>(1070);
+        QPoint indicator(4, check->height() / 2);
+        QCOMPARE(dialog.childAt(check->mapTo(&dialog, indicator)), check);
+        QTest::mouseClick(check, Qt::LeftButton, {}, indicator);
+        QVERIFY(check->isChecked());
+    }
+
+    void digitsOnlyEditRefusesOtherTypedCharacters()
+    {
+        SampleDialog dialog;
+        auto* edit = dialog.controlAs<QLineEdit>(1084);
+        QTest::keyClicks(edit, "1a2-3");
+        QCOMPARE(edit->text(), QStringLiteral("123"));
+    }
+};
+
+QTEST_MAIN(TemplateDialogTest)
+#include "TemplateDialogTest.moc"
