@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace sorvanel {
+
+/// The only section the program keeps its values in.
+inline constexpr std::string_view settingsSection = "Settings";
+
+/// The per-user store of the program's persistent values: 32-bit integers and strings by
+/// (section, name). A read returns the caller's default when the value is missing or cannot be
+/// read; a failed write is lost silently. Nothing is ever deleted: an empty string is stored
+/// like any other text.
+class SettingsStore
+{
+public:
+    virtual ~SettingsStore() = default;
+
+    virtual std::int32_t GetProfileInt(std::string_view section, std::string_view name,
+                                       std::int32_t defaultValue)
+        = 0;
+    virtual std::string GetProfileString(std::string_view section, std::string_view name,
+                                         std::string_view defaultValue)
+        = 0;
+    virtual void WriteProfileInt(std::string_view section, std::string_view name,
+                                 std::int32_t value)
+        = 0;
+    virtual void WriteProfileString(std::string_view section, std::string_view name,
+                                    std::string_view text)
+        = 0;
+};
+
+/// A stored text read as an integer: an optional sign and decimal digits, nothing else, and
+/// the number must fit in 32 bits; anything else is no number (the reader takes its default).
+std::optional<std::int32_t> parseStoredInt(std::string_view text);
+
+/// Keeps the values in memory, typed as written. Reads convert between the kinds the way a
+/// text-based store does (an integer reads as its decimal text, a text as an integer when it
+/// is one), so code tested against it behaves the same against the real store.
+class MemorySettingsStore : public SettingsStore
+{
+public:
+    using Value = std::variant<std::int32_t, std::string>;
+    using Key = std::pair<std::string, std::string>;
+
+    std::int32_t GetProfileInt(std::string_view section, std::string_view name,
+                               std::int32_t defaultValue) override;
+    std::string GetProfileString(std::string_view section, std::string_view name,
+                                 std::string_view defaultValue) override;
+    void WriteProfileInt(std::string_view section, std::string_view name,
+                         std::int32_t value) override;
+    void WriteProfileString(std::string_view section, std::string_view name,
+                            std::string_view text) override;
+
+    /// The stored value, for tests; null when absent.
+    const Value* find(std::string_view section, std::string_view name) const;
+
+    std::map<Key, Value, std::less<>> values;
+    /// Names written, in order, section first ("Settings/Volume").
+    std::vector<std::string> writes;
+};
+
+} // namespace sorvanel

@@ -1,0 +1,114 @@
+#include "platform/qt/QtSettingsStore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace sorvanel {
+namespace {
+
+// Every test points QSettings at its own temporary folder, never at the user's settings.
+class QtSettingsStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    }
+
+    QString fileText() const
+    {
+        QFile file(folder.path() + "/Tarnwick/Sorvanel.conf");
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll());
+    }
+
+    /// Writes a raw value the way a hand-edited file or another program would leave it.
+    void writeRaw(const QString& name, const QVariant& value)
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tarnwick", "Sorvanel");
+        settings.setValue("Settings/" + name, value);
+    }
+
+    QTemporaryDir folder;
+    QtSettingsStore store{"Sorvanel"};
+};
+
+TEST_F(QtSettingsStoreTest, MissingValuesGiveTheDefault)
+{
+    EXPECT_EQ(store.GetProfileInt("Settings", "WindowLeft", -1), -1);
+    EXPECT_EQ(store.GetProfileInt("Settings", "WindowShowCmd", 1), 1);
+    EXPECT_EQ(store.GetProfileString("Settings", "Folder", "preset"), "preset");
+}
+
+TEST_F(QtSettingsStoreTest, ValuesRoundTripUnderTheSettingsGroup)
+{
+    store.WriteProfileInt("Settings", "WindowLeft", -20);
+    store.WriteProfileInt("Settings", "Big", 2147483647);
+    store.WriteProfileString("Settings", "Folder", "/home/u/Müsik, alt");
+    store.WriteProfileString("Settings", "Language", "G");
+
+    QtSettingsStore other("Sorvanel");
+    EXPECT_EQ(other.GetProfileInt("Settings", "WindowLeft", 0), -20);
+    EXPECT_EQ(other.GetProfileInt("Settings", "Big", 0), 2147483647);
+    EXPECT_EQ(other.GetProfileString("Settings", "Folder", ""), "/home/u/Müsik, alt");
+    EXPECT_EQ(other.GetProfileString("Settings", "Language", ""), "G");
+
+    QString text = fileText();
+    EXPECT_TRUE(text.contains("[Settings]")) << text.toStdString();
+    EXPECT_TRUE(text.contains("WindowLeft=-20")) << text.toStdString();
+}
+
+TEST_F(QtSettingsStoreTest, EmptyStringIsStoredNotRemoved)
+{
+    store.WriteProfileString("Settings", "ManufacturerId1", "41");
+    store.WriteProfileString("Settings", "ManufacturerId1", "");
+    EXPECT_EQ(store.GetProfileString("Settings", "ManufacturerId1", "default"), "");
+    EXPECT_TRUE(fileText().contains("ManufacturerId1=")) << fileText().toStdString();
+}
+
+TEST_F(QtSettingsStoreTest, IntegerReadsOfOddTexts)
+{
+    struct Row
+    {
+        const char* stored;
+        std::int32_t expected;
+    };
+    const Row rows[] = {
+        {"12", 12},
+        {"-7", -7},
+        {"abc", 99},
+        {"", 99},
+        {"1G", 99},
+        {"0x10", 99},
+        {"2147483648", 99}, // does not fit in 32 bits
+        {"-2147483648", -2147483647 - 1},
+    };
+    for (const Row& row : rows) {
+        writeRaw("Value", QString::fromLatin1(row.stored));
+        EXPECT_EQ(store.GetProfileInt("Settings", "Value", 99), row.expected) << row.stored;
+    }
+}
+
+TEST_F(QtSettingsStoreTest, IntegerReadsAsTextAndTextAsInteger)
+{
+    store.WriteProfileInt("Settings", "Volume", 1);
+    EXPECT_EQ(store.GetProfileString("Settings", "Volume", ""), "1");
+    store.WriteProfileString("Settings", "Pan", "0");
+    EXPECT_EQ(store.GetProfileInt("Settings", "Pan", 1), 0);
+}
+
+TEST_F(QtSettingsStoreTest, ApplicationNameSeparatesStores)
+{
+    store.WriteProfileString("Settings", "Language", "E");
+    QtSettingsStore renamed("Renamed");
+    EXPECT_EQ(renamed.GetProfileString("Settings", "Language", "none"), "none");
+    EXPECT_TRUE(QFile::exists(folder.path() + "/Tarnwick/Sorvanel.conf"));
+}
+
+} // namespace
+} // namespace sorvanel
