@@ -17,15 +17,15 @@ std::optional<std::int32_t> parseStoredInt(std::string_view text)
     return value;
 }
 
-const MemorySettingsStore::Value* MemorySettingsStore::find(std::string_view section,
-                                                            std::string_view name) const
+const MemorySettingsStore::Value* MemorySettingsStore::find(
+    std::string_view section, std::string_view name) const
 {
     auto found = values.find(Key(section, name));
     return found == values.end() ? nullptr : &found->second;
 }
 
-std::int32_t MemorySettingsStore::GetProfileInt(std::string_view section, std::string_view name,
-                                                std::int32_t defaultValue)
+std::int32_t MemorySettingsStore::GetProfileInt(
+    std::string_view section, std::string_view name, std::int32_t defaultValue)
 {
     const Value* value = find(section, name);
     if (value == nullptr)
@@ -35,8 +35,8 @@ std::int32_t MemorySettingsStore::GetProfileInt(std::string_view section, std::s
     return parseStoredInt(std::get<std::string>(*value)).value_or(defaultValue);
 }
 
-std::string MemorySettingsStore::GetProfileString(std::string_view section, std::string_view name,
-                                                  std::string_view defaultValue)
+std::string MemorySettingsStore::GetProfileString(
+    std::string_view section, std::string_view name, std::string_view defaultValue)
 {
     const Value* value = find(section, name);
     if (value == nullptr)
@@ -46,15 +46,15 @@ std::string MemorySettingsStore::GetProfileString(std::string_view section, std:
     return std::get<std::string>(*value);
 }
 
-void MemorySettingsStore::WriteProfileInt(std::string_view section, std::string_view name,
-                                          std::int32_t value)
+void MemorySettingsStore::WriteProfileInt(
+    std::string_view section, std::string_view name, std::int32_t value)
 {
     values.insert_or_assign(Key(section, name), Value(value));
     writes.push_back(std::string(section) + "/" + std::string(name));
 }
 
-void MemorySettingsStore::WriteProfileString(std::string_view section, std::string_view name,
-                                             std::string_view text)
+void MemorySettingsStore::WriteProfileString(
+    std::string_view section, std::string_view name, std::string_view text)
 {
     values.insert_or_assign(Key(section, name), Value(std::string(text)));
     writes.push_back(std::string(section) + "/" + std::string(name));

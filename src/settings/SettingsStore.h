@@ -23,18 +23,14 @@ class SettingsStore
 public:
     virtual ~SettingsStore() = default;
 
-    virtual std::int32_t GetProfileInt(std::string_view section, std::string_view name,
-                                       std::int32_t defaultValue)
-        = 0;
-    virtual std::string GetProfileString(std::string_view section, std::string_view name,
-                                         std::string_view defaultValue)
-        = 0;
-    virtual void WriteProfileInt(std::string_view section, std::string_view name,
-                                 std::int32_t value)
-        = 0;
-    virtual void WriteProfileString(std::string_view section, std::string_view name,
-                                    std::string_view text)
-        = 0;
+    virtual std::int32_t GetProfileInt(
+        std::string_view section, std::string_view name, std::int32_t defaultValue) = 0;
+    virtual std::string GetProfileString(
+        std::string_view section, std::string_view name, std::string_view defaultValue) = 0;
+    virtual void WriteProfileInt(
+        std::string_view section, std::string_view name, std::int32_t value) = 0;
+    virtual void WriteProfileString(
+        std::string_view section, std::string_view name, std::string_view text) = 0;
 };
 
 /// A stored text read as an integer: an optional sign and decimal digits, nothing else, and
@@ -50,14 +46,14 @@ public:
     using Value = std::variant<std::int32_t, std::string>;
     using Key = std::pair<std::string, std::string>;
 
-    std::int32_t GetProfileInt(std::string_view section, std::string_view name,
-                               std::int32_t defaultValue) override;
-    std::string GetProfileString(std::string_view section, std::string_view name,
-                                 std::string_view defaultValue) override;
-    void WriteProfileInt(std::string_view section, std::string_view name,
-                         std::int32_t value) override;
-    void WriteProfileString(std::string_view section, std::string_view name,
-                            std::string_view text) override;
+    std::int32_t GetProfileInt(
+        std::string_view section, std::string_view name, std::int32_t defaultValue) override;
+    std::string GetProfileString(
+        std::string_view section, std::string_view name, std::string_view defaultValue) override;
+    void WriteProfileInt(
+        std::string_view section, std::string_view name, std::int32_t value) override;
+    void WriteProfileString(
+        std::string_view section, std::string_view name, std::string_view text) override;
 
     /// The stored value, for tests; null when absent.
     const Value* find(std::string_view section, std::string_view name) const;

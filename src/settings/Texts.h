@@ -31,31 +31,31 @@ inline constexpr TextPair Clean{"Säubern", "Clean"};
 inline constexpr TextPair Exit{"Ende", "Exit"};
 inline constexpr TextPair FilenameColumn{"Dateiname", "Filename"};
 inline constexpr TextPair TitleColumn{"Titel", "Title"};
-inline constexpr TextPair NoMidiFilesFound{"Keine Midi-Dateien in diesem Verzeichnis vorhanden!",
-                                           "No midi files found in this folder!"};
+inline constexpr TextPair NoMidiFilesFound{
+    "Keine Midi-Dateien in diesem Verzeichnis vorhanden!", "No midi files found in this folder!"};
 inline constexpr TextPair Cancel{"Abbrechen", "Cancel"};
 /// The help document the help button opens.
 inline constexpr TextPair HelpDocument{"Sorvanel.htm", "Sorvanel_e.htm"};
 
 // Log window.
-inline constexpr TextPair NoMidiFileChanged{"<Keine Midifiles verändert>",
-                                            "<no midi file changed>"};
+inline constexpr TextPair NoMidiFileChanged{
+    "<Keine Midifiles verändert>", "<no midi file changed>"};
 
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};
-inline constexpr TextPair DeleteAllSysExEvents{"Alle SysEx Events löschen",
-                                               "delete all SysEx events"};
+inline constexpr TextPair DeleteAllSysExEvents{
+    "Alle SysEx Events löschen", "delete all SysEx events"};
 inline constexpr TextPair ExceptManufacturerId{"außer Hersteller-Id:", "except manufacturer id:"};
-inline constexpr TextPair DeleteAllControllerEvents{"Alle Controller Events löschen",
-                                                    "delete all controller events"};
+inline constexpr TextPair DeleteAllControllerEvents{
+    "Alle Controller Events löschen", "delete all controller events"};
 inline constexpr TextPair Except{"außer:", "except:"};
 inline constexpr TextPair Standard{"Standard:", "standard:"};
 inline constexpr TextPair UserDefined{"Definierbar:", "user defined:"};
 inline constexpr TextPair InsertMidiReset{"Midi-Reset einfügen", "Insert Midi Reset:"};
 inline constexpr TextPair BeginningOfFile{"Am Anfang", "Beginning of file"};
 inline constexpr TextPair EndOfFile{"Am Ende", "End of file"};
-inline constexpr TextPair NothingSelectedToDelete{"Nichts ausgewählt zum Löschen!",
-                                                  "Nothing selected to delete!"};
+inline constexpr TextPair NothingSelectedToDelete{
+    "Nichts ausgewählt zum Löschen!", "Nothing selected to delete!"};
 inline constexpr TextPair InvalidHexValue{
     "Ungültige Hexzahl!\n\nBitte Wert zwischen 0 und FF eingeben.",
     "Invalid hex value!\n\nPlease enter value between 0 and FF."};
@@ -77,26 +77,26 @@ inline constexpr std::string_view ManualButton = "Anleitung";
 inline constexpr std::string_view ManualDocument = "Anleitung Sorvanel.htm";
 
 // English only, shown in both languages.
-inline constexpr std::string_view InvalidMidiFileStructure
-    = "Invalid midi file structure - file: %s !";
-inline constexpr std::string_view InvalidMidiTrackStructure
-    = "Invalid midi track structure - file: %s !";
+inline constexpr std::string_view InvalidMidiFileStructure =
+    "Invalid midi file structure - file: %s !";
+inline constexpr std::string_view InvalidMidiTrackStructure =
+    "Invalid midi track structure - file: %s !";
 inline constexpr std::string_view InternalBufferTooSmall = "Internal midi buffer too small!";
 inline constexpr std::string_view NoTitleFound = "<no title found>";
 inline constexpr std::string_view LogHeader = "File\tSysEx\tContr.\tReset";
 inline constexpr std::string_view GetUIObjectOfFailed = "GetUIObjectOf failed! hr=%lx";
 inline constexpr std::string_view InvokeCommandFailed = "InvokeCommand failed. hr=%lx";
-inline constexpr std::string_view MainWindowTitle
-    = "Sorvanel  -  Delete SysEx events from midi files";
+inline constexpr std::string_view MainWindowTitle =
+    "Sorvanel  -  Delete SysEx events from midi files";
 
 // The language chooser: the same in both languages.
 inline constexpr std::string_view ChooseLanguage = "Choose Language";
-inline constexpr std::string_view ChooseLanguagePrompt
-    = "Please choose your favourite language:\nBitte wählen Sie die gewünschte Sprache:";
+inline constexpr std::string_view ChooseLanguagePrompt =
+    "Please choose your favourite language:\nBitte wählen Sie die gewünschte Sprache:";
 inline constexpr std::string_view ChooseLanguageGerman = "Deutsch (German)";
 inline constexpr std::string_view ChooseLanguageEnglish = "English";
-inline constexpr std::string_view ChooseLanguageNote
-    = "This dialog will not be displayed again.\nDieser Dialog wird nicht mehr angezeigt.";
+inline constexpr std::string_view ChooseLanguageNote =
+    "This dialog will not be displayed again.\nDieser Dialog wird nicht mehr angezeigt.";
 
 } // namespace Texts
 

@@ -1,4 +1,5 @@
 #include "settings/Language.h"
+
 #include "settings/Texts.h"
 
 #include <gtest/gtest.h>

@@ -16,11 +16,11 @@ QString toQString(std::string_view text)
 
 /// The value as text whatever it was stored as. A hand-edited INI line with commas comes back
 /// as a list; it is read as the text it was.
-std::optional<QString> storedText(std::string_view section, std::string_view name,
-                                  const QString& application)
+std::optional<QString> storedText(
+    std::string_view section, std::string_view name, const QString& application)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromLatin1(QtSettingsStore::organization), application);
+        QString::fromLatin1(QtSettingsStore::organization), application);
     settings.beginGroup(toQString(section));
     QString key = toQString(name);
     if (!settings.contains(key))
@@ -46,8 +46,8 @@ QString QtSettingsStore::applicationNameOfExecutable()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
 }
 
-std::int32_t QtSettingsStore::GetProfileInt(std::string_view section, std::string_view name,
-                                            std::int32_t defaultValue)
+std::int32_t QtSettingsStore::GetProfileInt(
+    std::string_view section, std::string_view name, std::int32_t defaultValue)
 {
     auto text = storedText(section, name, m_applicationName);
     if (!text)
@@ -55,8 +55,8 @@ std::int32_t QtSettingsStore::GetProfileInt(std::string_view section, std::strin
     return parseStoredInt(text->toStdString()).value_or(defaultValue);
 }
 
-std::string QtSettingsStore::GetProfileString(std::string_view section, std::string_view name,
-                                              std::string_view defaultValue)
+std::string QtSettingsStore::GetProfileString(
+    std::string_view section, std::string_view name, std::string_view defaultValue)
 {
     auto text = storedText(section, name, m_applicationName);
     if (!text)
@@ -64,20 +64,20 @@ std::string QtSettingsStore::GetProfileString(std::string_view section, std::str
     return text->toStdString();
 }
 
-void QtSettingsStore::WriteProfileInt(std::string_view section, std::string_view name,
-                                      std::int32_t value)
+void QtSettingsStore::WriteProfileInt(
+    std::string_view section, std::string_view name, std::int32_t value)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromLatin1(organization), m_applicationName);
+        QString::fromLatin1(organization), m_applicationName);
     settings.beginGroup(toQString(section));
     settings.setValue(toQString(name), value);
 }
 
-void QtSettingsStore::WriteProfileString(std::string_view section, std::string_view name,
-                                         std::string_view text)
+void QtSettingsStore::WriteProfileString(
+    std::string_view section, std::string_view name, std::string_view text)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-                       QString::fromLatin1(organization), m_applicationName);
+        QString::fromLatin1(organization), m_applicationName);
     settings.beginGroup(toQString(section));
     settings.setValue(toQString(name), toQString(text));
 }

@@ -20,14 +20,14 @@ public:
     /// extension (needs a `QCoreApplication`).
     static QString applicationNameOfExecutable();
 
-    std::int32_t GetProfileInt(std::string_view section, std::string_view name,
-                               std::int32_t defaultValue) override;
-    std::string GetProfileString(std::string_view section, std::string_view name,
-                                 std::string_view defaultValue) override;
-    void WriteProfileInt(std::string_view section, std::string_view name,
-                         std::int32_t value) override;
-    void WriteProfileString(std::string_view section, std::string_view name,
-                            std::string_view text) override;
+    std::int32_t GetProfileInt(
+        std::string_view section, std::string_view name, std::int32_t defaultValue) override;
+    std::string GetProfileString(
+        std::string_view section, std::string_view name, std::string_view defaultValue) override;
+    void WriteProfileInt(
+        std::string_view section, std::string_view name, std::int32_t value) override;
+    void WriteProfileString(
+        std::string_view section, std::string_view name, std::string_view text) override;
 
     static constexpr const char* organization = "Tarnwick";
 
