@@ -1,0 +1,30 @@
+#pragma once
+
+#include "cleaning/CleanOptions.h"
+#include "song/Song.h"
+
+#include <cstdint>
+
+namespace sorvanel {
+
+/// What cleaning did to one song.
+struct CleanCounts
+{
+    std::int32_t sysExRemoved = 0; ///< F0 and F7 events deleted
+    std::int32_t controllersRemoved = 0; ///< control-change and pitch-bend events deleted
+    std::int32_t resetsInserted = 0; ///< Reset All Controllers events inserted
+    bool changed = false;
+
+    friend bool operator==(const CleanCounts&, const CleanCounts&) = default;
+};
+
+/// Deletes the SysEx and controller events the options condemn from every track, then inserts
+/// Reset All Controllers (controller 121, value 0) for every channel a track uses, before its
+/// first channel event and/or before its End-of-Track, where none stands yet. A deleted
+/// event's delta passes to the event after it, so every remaining event keeps its time.
+///
+/// Runs in time linear in the number of events: each track is compacted in one pass and the
+/// resets of each place are inserted as one block.
+CleanCounts cleanSong(Song& song, const CleanOptions& options);
+
+} // namespace sorvanel

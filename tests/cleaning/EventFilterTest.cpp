@@ -1,0 +1,340 @@
+#include "cleaning/EventFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <random>
+#include <sstream>
+
+namespace sorvanel {
+namespace {
+
+/// Builds and prints tracks in a short notation: "delta:status data..." per event, events
+/// separated by "|", bytes in hex; for FF the first byte after the status is the meta type.
+class Notation
+{
+public:
+    Track track(const std::string& text)
+    {
+        Track result;
+        std::istringstream events(text);
+        std::string one;
+        while (std::getline(events, one, '|'))
+            result.events.push_back(event(one));
+        return result;
+    }
+
+    MidiEvent event(const std::string& text)
+    {
+        std::istringstream in(text);
+        MidiEvent e;
+        char colon = 0;
+        in >> e.delta >> colon;
+        std::vector<std::uint8_t> bytes;
+        unsigned byte = 0;
+        while (in >> std::hex >> byte)
+            bytes.push_back(static_cast<std::uint8_t>(byte));
+        e.status = bytes.at(0);
+        std::size_t first = 1;
+        if (e.status == 0xFF)
+            e.metaType = bytes.at(first++);
+        e.length = static_cast<std::int32_t>(bytes.size() - first);
+        if (e.length <= 4) {
+            std::copy(
+                bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end(), e.inlineData);
+        } else {
+            auto& kept = m_storage.emplace_back(
+                bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
+            e.externalData = kept.data();
+        }
+        return e;
+    }
+
+    static std::string print(const Track& track)
+    {
+        std::string text;
+        char buffer[8];
+        for (const MidiEvent& e : track.events) {
+            if (!text.empty())
+                text += '|';
+            text += std::to_string(e.delta) + ":";
+            std::snprintf(buffer, sizeof buffer, "%02X", e.status);
+            text += buffer;
+            if (e.status == 0xFF) {
+                std::snprintf(buffer, sizeof buffer, " %02X", e.metaType);
+                text += buffer;
+            }
+            for (std::int32_t i = 0; i < e.length; ++i) {
+                std::snprintf(buffer, sizeof buffer, " %02X", e.data()[i]);
+                text += buffer;
+            }
+        }
+        return text;
+    }
+
+private:
+    std::deque<std::vector<std::uint8_t>> m_storage;
+};
+
+Song songOf(std::vector<Track> tracks)
+{
+    Song song;
+    song.trackCount = static_cast<std::int16_t>(tracks.size());
+    song.tracks = std::move(tracks);
+    return song;
+}
+
+using Setup = std::function<void(CleanOptions&)>;
+
+CleanOptions optionsWith(const Setup& setup)
+{
+    CleanOptions options; // first-start defaults
+    setup(options);
+    options.recomputeSlotValues();
+    return options;
+}
+
+struct FilterRow
+{
+    const char* name;
+    Setup setup;
+    const char* before;
+    const char* after;
+    CleanCounts counts;
+};
+
+void runRows(const std::vector<FilterRow>& rows)
+{
+    for (const FilterRow& row : rows) {
+        Notation n;
+        Song song = songOf({n.track(row.before)});
+        CleanCounts counts = cleanSong(song, optionsWith(row.setup));
+        EXPECT_EQ(Notation::print(song.tracks[0]), row.after) << row.name;
+        EXPECT_EQ(counts, row.counts) << row.name;
+    }
+}
+
+constexpr auto noChange = CleanCounts{0, 0, 0, false};
+
+TEST(CleanSongDeletion, ControllerRules)
+{
+    auto controllersNoExceptions = [](CleanOptions& o) {
+        o.DeleteAllControlEvents = 1;
+        o.ExceptControlEvents = 0;
+    };
+    runRows({
+        {"every control change and pitch bend goes, channel mode and resets too",
+            controllersNoExceptions,
+            "0:B0 07 64|1:B1 79 00|2:B2 7B 00|3:E0 00 40|4:90 3C 40|5:A0 3C 10|6:C0 05|7:D0 20|"
+            "8:80 3C 00|0:FF 2F",
+            "10:90 3C 40|5:A0 3C 10|6:C0 05|7:D0 20|8:80 3C 00|0:FF 2F",
+            CleanCounts{0, 4, 0, true}},
+        {"default exceptions spare the standard controllers and pitch bend",
+            [](CleanOptions& o) { o.DeleteAllControlEvents = 1; },
+            "0:B0 00 01|0:B0 01 02|0:B0 07 03|0:B0 0A 04|0:B0 0B 05|0:B0 20 06|0:B0 40 07|"
+            "0:B0 5B 08|0:B0 5D 09|0:B0 02 0A|0:E5 00 40|0:FF 2F",
+            "0:B0 00 01|0:B0 01 02|0:B0 07 03|0:B0 0A 04|0:B0 0B 05|0:B0 40 07|0:B0 5B 08|"
+            "0:B0 5D 09|0:E5 00 40|0:FF 2F",
+            CleanCounts{0, 2, 0, true}},
+        {"exceptions on but nothing named: every control change goes, pitch bend stays",
+            [](CleanOptions& o) {
+                o.DeleteAllControlEvents = 1;
+                o.BankSelectMSB = o.Modulation = o.Volume = o.Pan = o.Expression = o.Sustain =
+                    o.Reverb = o.Chorus = 0;
+            },
+            "0:B0 00 00|0:B0 07 64|0:EF 00 40|0:FF 2F", "0:EF 00 40|0:FF 2F",
+            CleanCounts{0, 2, 0, true}},
+        {"pitch bend flag alone does nothing without exceptions",
+            [](CleanOptions& o) {
+                o.DeleteAllControlEvents = 1;
+                o.ExceptControlEvents = 0;
+                o.PitchBend = 1;
+            },
+            "3:E0 00 40|0:FF 2F", "3:FF 2F", CleanCounts{0, 1, 0, true}},
+        {"user slots spare their controllers; 121 keeps existing resets",
+            [](CleanOptions& o) {
+                o.DeleteAllControlEvents = 1;
+                o.Control[3].HexText = "79";
+                o.Control[7].HexText = "0A";
+                o.Volume = o.Pan = 0;
+                o.PitchBend = 0;
+            },
+            "0:B0 79 00|0:B0 0A 40|0:B0 07 64|0:E0 00 40|0:FF 2F", "0:B0 79 00|0:B0 0A 40|0:FF 2F",
+            CleanCounts{0, 2, 0, true}},
+        {"a control change without data compares as controller 0",
+            [](CleanOptions& o) {
+                o.DeleteAllControlEvents = 1;
+                o.Volume = 0;
+            },
+            "0:B0|0:FF 2F", "0:B0|0:FF 2F", noChange},
+        {"sparing a controller spares it on every channel",
+            [](CleanOptions& o) { o.DeleteAllControlEvents = 1; },
+            "0:BF 07 10|0:B9 07 11|0:B3 4A 00|0:FF 2F", "0:BF 07 10|0:B9 07 11|0:FF 2F",
+            CleanCounts{0, 1, 0, true}},
+        {"controller rules off: nothing goes", [](CleanOptions&) {},
+            "0:B0 02 00|0:E0 00 00|0:F0 41 F7|0:FF 2F", "0:B0 02 00|0:E0 00 00|0:F0 41 F7|0:FF 2F",
+            noChange},
+    });
+}
+
+TEST(CleanSongDeletion, SysExRules)
+{
+    auto sysExSparing = [](std::vector<const char*> ids) {
+        return [ids](CleanOptions& o) {
+            o.DeleteSysExEvents = 1;
+            o.ExceptManufacturerIds = 1;
+            for (std::size_t i = 0; i < ids.size(); ++i)
+                o.ManufacturerId[i * 5 % 12].HexText = ids[i];
+        };
+    };
+    runRows({
+        {"every F0 and F7 goes", [](CleanOptions& o) { o.DeleteSysExEvents = 1; },
+            "1:F0 41 10 42 12 40 00 7F 00 41 F7|2:F7 43 10|4:FF 03 41|0:FF 2F",
+            "7:FF 03 41|0:FF 2F", CleanCounts{2, 0, 0, true}},
+        {"spared manufacturers, also for F7 packets; 12 slots searched", sysExSparing({"41", "7e"}),
+            "0:F0 41 01 F7|0:F0 43 01 F7|0:F7 7E 01|0:F7 43|0:FF 2F",
+            "0:F0 41 01 F7|0:F7 7E 01|0:FF 2F", CleanCounts{2, 0, 0, true}},
+        {"slots without the exception flag spare nothing",
+            [](CleanOptions& o) {
+                o.DeleteSysExEvents = 1;
+                o.ManufacturerId[0].HexText = "41";
+            },
+            "0:F0 41 F7|0:FF 2F", "0:FF 2F", CleanCounts{1, 0, 0, true}},
+        {"an empty F0 compares as ID 0", sysExSparing({"0"}), "0:F0|0:F7|0:F0 01|0:FF 2F",
+            "0:F0|0:F7|0:FF 2F", CleanCounts{1, 0, 0, true}},
+        {"empty slots spare nothing, not even ID 0", sysExSparing({}), "0:F0|0:FF 2F", "0:FF 2F",
+            CleanCounts{1, 0, 0, true}},
+        {"meta events and other system bytes stay",
+            [](CleanOptions& o) {
+                o.DeleteSysExEvents = 1;
+                o.DeleteAllControlEvents = 1;
+                o.ExceptControlEvents = 0;
+            },
+            "0:FF 03 41 42|0:FF 51 07 A1 20|0:F1 00|0:F2 00 00|0:F3 01|0:F6|0:F8|0:FE|0:FF 2F",
+            "0:FF 03 41 42|0:FF 51 07 A1 20|0:F1 00|0:F2 00 00|0:F3 01|0:F6|0:F8|0:FE|0:FF 2F",
+            noChange},
+    });
+}
+
+TEST(CleanSongDeletion, DeletedTimePassesToTheNextKeptEvent)
+{
+    auto all = [](CleanOptions& o) {
+        o.DeleteSysExEvents = 1;
+        o.DeleteAllControlEvents = 1;
+        o.ExceptControlEvents = 0;
+    };
+    runRows({
+        {"two deleted events before a kept one", all, "10:B0 07 00|20:F0 01|5:90 3C 40|0:FF 2F",
+            "35:90 3C 40|0:FF 2F", CleanCounts{1, 1, 0, true}},
+        {"deleted events before End-of-Track keep the track's length", all,
+            "7:90 3C 40|10:B0 07 00|20:E0 00 00|3:FF 2F", "7:90 3C 40|33:FF 2F",
+            CleanCounts{0, 2, 0, true}},
+        {"runs of deletions separated by kept events", all,
+            "1:B0 01 00|2:90 3C 40|4:B0 01 00|8:B0 01 00|16:80 3C 00|0:FF 2F",
+            "3:90 3C 40|28:80 3C 00|0:FF 2F", CleanCounts{0, 3, 0, true}},
+        {"deltas add up modulo 2^32 like one-at-a-time removal", all,
+            "2147483647:B0 01 00|2:90 3C 40|0:FF 2F", "-2147483647:90 3C 40|0:FF 2F",
+            CleanCounts{0, 1, 0, true}},
+    });
+}
+
+TEST(CleanSongDeletion, OnlyTheFirstTrackCountTracks)
+{
+    Notation n;
+    Song song = songOf({n.track("0:B0 07 00|0:FF 2F"), n.track("0:B0 07 00|0:FF 2F")});
+    song.trackCount = 1;
+    CleanCounts counts = cleanSong(song, optionsWith([](CleanOptions& o) {
+        o.DeleteAllControlEvents = 1;
+        o.ExceptControlEvents = 0;
+        o.InsertMidiReset = 1;
+    }));
+    EXPECT_EQ(Notation::print(song.tracks[0]), "0:FF 2F");
+    EXPECT_EQ(Notation::print(song.tracks[1]), "0:B0 07 00|0:FF 2F");
+    EXPECT_EQ(counts, (CleanCounts{0, 1, 0, true}));
+}
+
+auto resets(bool beginning, bool end)
+{
+    return [=](CleanOptions& o) {
+        o.InsertMidiReset = 1;
+        o.BeginningOfFile = beginning ? 1 : 0;
+        o.EndOfFile = end ? 1 : 0;
+    };
+}
+
+TEST(CleanSongResets, Placement)
+{
+    runRows({
+        {"before the first channel event, ascending, delta 0", resets(true, false),
+            "0:FF 03 41|5:FF 51 07 A1 20|7:99 24 40|3:90 3C 40|0:FF 2F",
+            "0:FF 03 41|5:FF 51 07 A1 20|0:B0 79 00|0:B9 79 00|7:99 24 40|3:90 3C 40|0:FF 2F",
+            CleanCounts{0, 0, 2, true}},
+        {"before End-of-Track, which keeps its delta", resets(false, true),
+            "0:92 3C 40|10:82 3C 00|4:FF 2F", "0:92 3C 40|10:82 3C 00|0:B2 79 00|4:FF 2F",
+            CleanCounts{0, 0, 1, true}},
+        {"both places", resets(true, true), "0:C3 01|0:FF 2F",
+            "0:B3 79 00|0:C3 01|0:B3 79 00|0:FF 2F", CleanCounts{0, 0, 2, true}},
+        {"neither place inserts nothing", resets(false, false), "0:90 3C 40|0:FF 2F",
+            "0:90 3C 40|0:FF 2F", noChange},
+        {"a track without channel events gets none", resets(true, true),
+            "0:FF 03 41|0:F0 41 F7|0:FF 2F", "0:FF 03 41|0:F0 41 F7|0:FF 2F", noChange},
+        {"resets opening the track are recognised", resets(true, false),
+            "0:B0 79 00|0:B9 79 00|0:90 3C 40|0:99 3C 40|0:FF 2F",
+            "0:B0 79 00|0:B9 79 00|0:90 3C 40|0:99 3C 40|0:FF 2F", noChange},
+        // The opening reset is itself the first channel event, so the new one goes before it.
+        {"an opening reset for channel 0 leaves only channel 9", resets(true, false),
+            "0:B0 79 00|0:90 3C 40|0:99 3C 40|0:FF 2F",
+            "0:B9 79 00|0:B0 79 00|0:90 3C 40|0:99 3C 40|0:FF 2F", CleanCounts{0, 0, 1, true}},
+        {"after a leading meta event existing resets are not seen: added again",
+            resets(true, false), "0:FF 03 41|0:B0 79 00|0:90 3C 40|0:FF 2F",
+            "0:FF 03 41|0:B0 79 00|0:B0 79 00|0:90 3C 40|0:FF 2F", CleanCounts{0, 0, 1, true}},
+        {"resets before End-of-Track are recognised", resets(false, true),
+            "0:90 3C 40|0:91 3C 40|0:B1 79 00|0:B0 79 00|0:FF 2F",
+            "0:90 3C 40|0:91 3C 40|0:B1 79 00|0:B0 79 00|0:FF 2F", noChange},
+        {"end resets of the beginning step do not count at the end", resets(true, true),
+            "0:90 3C 40|0:FF 2F", "0:B0 79 00|0:90 3C 40|0:B0 79 00|0:FF 2F",
+            CleanCounts{0, 0, 2, true}},
+        {"a reset without a value byte still counts", resets(true, false),
+            "0:B0 79|0:90 3C 40|0:FF 2F", "0:B0 79|0:90 3C 40|0:FF 2F", noChange},
+        {"a control change with no data is not a reset", resets(true, false), "0:B0|0:FF 2F",
+            "0:B0 79 00|0:B0|0:FF 2F", CleanCounts{0, 0, 1, true}},
+        {"a channel whose only events were deleted gets none",
+            [](CleanOptions& o) {
+                resets(true, true)(o);
+                o.DeleteAllControlEvents = 1;
+                o.ExceptControlEvents = 0;
+            },
+            "0:B5 07 00|0:90 3C 40|0:FF 2F", "0:B0 79 00|0:90 3C 40|0:B0 79 00|0:FF 2F",
+            CleanCounts{0, 1, 2, true}},
+        {"a track without End-of-Track gets its end resets at its very end", resets(false, true),
+            "0:90 3C 40", "0:90 3C 40|0:B0 79 00", CleanCounts{0, 0, 1, true}},
+    });
+}
+
+TEST(CleanSongResets, AllSixteenChannelsEveryTrack)
+{
+    std::string text;
+    for (int channel = 15; channel >= 0; --channel) {
+        char event[24];
+        std::snprintf(event, sizeof event, "1:%X 3C 40|", 0x90 + channel);
+        text += event;
+    }
+    text += "0:FF 2F";
+    Notation n;
+    Song song = songOf({n.track(text), n.track(text), n.track("0:FF 2F")});
+    CleanCounts counts = cleanSong(song, optionsWith(resets(true, true)));
+    EXPECT_EQ(counts, (CleanCounts{0, 0, 64, true}));
+    for (int t = 0; t < 2; ++t) {
+        const auto& events = song.tracks[static_cast<std::size_t>(t)].events;
+        ASSERT_EQ(events.size(), 17u + 32u);
+        for (std::size_t c = 0; c < 16; ++c) {
+            EXPECT_EQ(events[c].status, 0xB0 + c);
+            EXPECT_EQ(events[16 + 16 + c].status, 0xB0 + c);
+        }
+        EXPECT_EQ(events[16].delta, 1);
+    }
+}
+
+} // namespace
+} // namespace sorvanel
