@@ -17,10 +17,10 @@ QString toQString(std::string_view text)
 /// The value as text whatever it was stored as. A hand-edited INI line with commas comes back
 /// as a list; it is read as the text it was.
 std::optional<QString> storedText(
-    std::string_view section, std::string_view name, const QString& application)
+    std::string_view section, std::string_view name, const std::string& application)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(QtSettingsStore::organization), application);
+        QString::fromLatin1(QtSettingsStore::organization), QString::fromStdString(application));
     settings.beginGroup(toQString(section));
     QString key = toQString(name);
     if (!settings.contains(key))
@@ -35,15 +35,15 @@ std::optional<QString> storedText(
 
 } // namespace
 
-QtSettingsStore::QtSettingsStore(QString applicationName)
+QtSettingsStore::QtSettingsStore(std::string applicationName)
     : m_applicationName(std::move(applicationName))
 {
 }
 
-QString QtSettingsStore::applicationNameOfExecutable()
+std::string QtSettingsStore::applicationNameOfExecutable()
 {
     // Qt's own application name keeps the extension of argv[0].
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
 }
 
 std::int32_t QtSettingsStore::GetProfileInt(
@@ -68,7 +68,7 @@ void QtSettingsStore::WriteProfileInt(
     std::string_view section, std::string_view name, std::int32_t value)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(organization), m_applicationName);
+        QString::fromLatin1(organization), QString::fromStdString(m_applicationName));
     settings.beginGroup(toQString(section));
     settings.setValue(toQString(name), value);
 }
@@ -77,7 +77,7 @@ void QtSettingsStore::WriteProfileString(
     std::string_view section, std::string_view name, std::string_view text)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(organization), m_applicationName);
+        QString::fromLatin1(organization), QString::fromStdString(m_applicationName));
     settings.beginGroup(toQString(section));
     settings.setValue(toQString(name), toQString(text));
 }

@@ -2,23 +2,23 @@
 
 #include "settings/SettingsStore.h"
 
-#include <QString>
+#include <string>
 
 namespace sorvanel {
 
 /// The settings store over `QSettings` (the per-user configuration file on Linux, the
 /// registry on Windows): organization "Tarnwick", one group per section. Every operation opens
 /// the store afresh, so values written are visible to every later read at once, also from
-/// another `QtSettingsStore`.
+/// another `QtSettingsStore`. The header names no Qt type, so core front ends may use it.
 class QtSettingsStore : public SettingsStore
 {
 public:
     /// The store of the application `applicationName`.
-    explicit QtSettingsStore(QString applicationName);
+    explicit QtSettingsStore(std::string applicationName);
 
     /// The store of the running program: named after the executable's base name without
     /// extension (needs a `QCoreApplication`).
-    static QString applicationNameOfExecutable();
+    static std::string applicationNameOfExecutable();
 
     std::int32_t GetProfileInt(
         std::string_view section, std::string_view name, std::int32_t defaultValue) override;
@@ -32,7 +32,7 @@ public:
     static constexpr const char* organization = "Tarnwick";
 
 private:
-    QString m_applicationName;
+    std::string m_applicationName;
 };
 
 } // namespace sorvanel
