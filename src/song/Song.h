@@ -2,7 +2,9 @@
 
 #include "song/MidiBuffer.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace sorvanel {
@@ -39,7 +41,10 @@ class Track
 public:
     char chunkId[5] = {};
     std::int32_t chunkLength = 0;
+    /// Grows by at least `minimumGrowth` events and geometrically beyond that (see `reserveFor`).
     std::vector<MidiEvent> events;
+
+    static constexpr std::size_t minimumGrowth = 10000;
 
     /// Reads one track chunk; shows the track message through `notifier` and returns false
     /// when the chunk is not a valid track.
@@ -52,6 +57,10 @@ public:
     /// Removes up to `count` events from `index`, adding their deltas to the event that then
     /// stands at `index`, so every remaining event keeps its time.
     void removeEvents(std::size_t index, std::size_t count);
+
+    /// Makes room for `needed` events: a full array grows by the larger of `minimumGrowth` and
+    /// its own size, so long tracks never regrow in small steps.
+    void reserveFor(std::size_t needed);
 };
 
 /// A whole Standard MIDI File.
@@ -71,7 +80,27 @@ public:
     /// Encodes the song as a bare Standard MIDI File; the buffer should hold exactly
     /// `encodedSize()` bytes. Returns false after showing "Internal midi buffer too small!".
     bool write(MidiBuffer& buffer, Notifier& notifier);
+    /// The bytes `write` fills: 14 plus every track's size. Saturates at the largest
+    /// `std::int32_t`, which no block can hold, so an oversized song fails to write instead of
+    /// being cut short.
     std::int32_t encodedSize() const;
+
+    /// Reads a whole file image; refuses (with the file message) an image too large for a
+    /// `MidiBuffer`. The image must outlive the song's use.
+    bool readImage(
+        std::vector<std::uint8_t>& image, const std::string& filePath, Notifier& notifier);
+
+    /// Empties the song for the next `read` but keeps its tracks' event storage, so a batch
+    /// of files does not pay for fresh memory on every file.
+    void clear();
+
+private:
+    std::vector<std::vector<MidiEvent>> m_spareEvents;
 };
+
+/// The reader's texts; `%s` stands for the file's full path.
+inline constexpr const char* invalidFileText = "Invalid midi file structure - file: %s !";
+inline constexpr const char* invalidTrackText = "Invalid midi track structure - file: %s !";
+inline constexpr const char* bufferTooSmallText = "Internal midi buffer too small!";
 
 } // namespace sorvanel
