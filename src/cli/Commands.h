@@ -1,0 +1,29 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace sorvanel {
+
+class FileOps;
+class Notifier;
+
+/// What every command of the tool gets: its arguments (without the command name), where to
+/// print results, the file system and where messages go. A command returns the exit status.
+struct CommandContext
+{
+    const std::vector<std::string>& arguments;
+    std::ostream& out;
+    FileOps& files;
+    Notifier& notifier;
+};
+
+/// Prints each file's name and "valid" or the reader's message; 1 when any file is invalid.
+int runCheck(const CommandContext& context);
+/// Prints each listed file's name, a tab and its title; 1 when any file cannot be listed.
+int runTitle(const CommandContext& context);
+/// Prints every event of one file; 1 when it cannot be read.
+int runDump(const CommandContext& context);
+
+} // namespace sorvanel

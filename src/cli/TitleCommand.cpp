@@ -1,0 +1,25 @@
+#include "cli/Commands.h"
+#include "song/SongTitle.h"
+
+#include <ostream>
+
+namespace sorvanel {
+
+int runTitle(const CommandContext& context)
+{
+    int status = 0;
+    for (const std::string& path : context.arguments) {
+        MidiFileEntry entry;
+        entry.fullPath = path;
+        entry.fileName = path.substr(path.find_last_of('/') + 1);
+        if (!readSongTitle(entry, context.files, context.notifier)) {
+            status = 1;
+            continue;
+        }
+        context.out << path << '\t' << (entry.title.empty() ? "<no title found>" : entry.title)
+                    << '\n';
+    }
+    return status;
+}
+
+} // namespace sorvanel
