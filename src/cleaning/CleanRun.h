@@ -1,0 +1,53 @@
+#pragma once
+
+#include "cleaning/CleanOptions.h"
+#include "settings/Language.h"
+#include "song/MidiFileEntry.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace sorvanel {
+
+class FileOps;
+class Notifier;
+
+/// What a clean run leaves for its caller to show.
+struct CleanRunResult
+{
+    /// The log: the header, an empty line and one line per changed file; or only the line
+    /// that says no file was changed.
+    std::vector<std::string> logLines;
+    /// The rows the run got through (changed, unchanged or empty), in processing order; the
+    /// caller takes them out of the selection.
+    std::vector<std::size_t> finishedRows;
+    /// True when a file stopped the run: it and the rows after it were not finished.
+    bool stoppedEarly = false;
+};
+
+/// Reads, cleans and rewrites the files of `rows` (indices into `entries`, ascending; an index
+/// outside `entries` is passed over) with the confirmed `options`. A changed file is rewritten
+/// as a bare Standard MIDI File; unless "<name>.bak" exists, the former file becomes that
+/// backup. The run stops at the first file the reader refuses or that cannot be encoded
+/// (the message has been shown), and at the first file or memory failure (its text is shown
+/// through `notifier`). Whatever stops it, the file's own name holds its former bytes or the
+/// complete new ones and an existing backup is untouched. `language` picks the no-change line.
+/// With `dryRun` everything happens as usual except that no file is written or renamed.
+CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
+                        const std::vector<std::size_t>& rows, const CleanOptions& options,
+                        FileOps& files, Notifier& notifier, Language language,
+                        bool dryRun = false);
+
+/// Puts `size` bytes under `path`, keeping the former contents as "<path>.bak" unless such a
+/// backup exists already (it is never replaced). The new contents go to a temporary file in
+/// the same folder first, so a failure at any step leaves `path` with its former bytes.
+/// Throws `FileError`.
+void replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
+                          std::size_t size);
+
+/// "%s\t%4d\t%4d\t%4d": the file name and the three counts.
+std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved,
+                          std::int32_t controllersRemoved, std::int32_t resetsInserted);
+
+} // namespace sorvanel

@@ -1,0 +1,100 @@
+#include "cleaning/FileList.h"
+
+#include "platform/FileOps.h"
+#include "song/SongTitle.h"
+
+#include <utility>
+
+namespace sorvanel {
+
+namespace {
+
+unsigned char folded(char c)
+{
+    auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
+}
+
+} // namespace
+
+int CompareEntryNames(std::string_view a, std::string_view b)
+{
+    std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        int difference = folded(a[i]) - folded(b[i]);
+        if (difference != 0)
+            return difference;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+void SortEntries(std::vector<MidiFileEntry>& entries)
+{
+    // Kept exactly as this procedure: equal names (which differ in case only) keep the order
+    // it gives them, and users see that order.
+    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(entries.size());
+    for (std::ptrdiff_t gap = n / 2; gap > 0; gap /= 2) {
+        for (std::ptrdiff_t i = gap; i < n; ++i) {
+            for (std::ptrdiff_t j = i - gap;
+                 j >= 0
+                 && CompareEntryNames(entries[static_cast<std::size_t>(j)].fileName,
+                                      entries[static_cast<std::size_t>(j + gap)].fileName)
+                     > 0;
+                 j -= gap)
+                std::swap(entries[static_cast<std::size_t>(j)],
+                          entries[static_cast<std::size_t>(j + gap)]);
+        }
+    }
+}
+
+bool isListableName(std::string_view name)
+{
+    constexpr std::string_view extension = ".mid";
+    if (name.size() < extension.size() || name.front() == '.')
+        return false;
+    std::string_view end = name.substr(name.size() - extension.size());
+    for (std::size_t i = 0; i < extension.size(); ++i)
+        if (folded(end[i]) != static_cast<unsigned char>(extension[i]))
+            return false;
+    return true;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name)
+{
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
+                                         Notifier& notifier)
+{
+    std::vector<MidiFileEntry> entries;
+    for (FolderItem& item : files.listFolder(folder)) {
+        if (item.isHidden || item.isDirectory || !isListableName(item.name))
+            continue;
+        MidiFileEntry entry;
+        entry.fullPath = joinPath(folder, item.name);
+        entry.fileName = std::move(item.name);
+        if (readSongTitle(entry, files, notifier))
+            entries.push_back(std::move(entry));
+    }
+    SortEntries(entries);
+    return entries;
+}
+
+std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files,
+                                      Notifier& notifier)
+{
+    if (folder.empty())
+        return {};
+    try {
+        return listMidiFiles(folder, files, notifier);
+    } catch (const FileError&) {
+        return {};
+    }
+}
+
+} // namespace sorvanel

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "song/MidiFileEntry.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sorvanel {
+
+class FileOps;
+class Notifier;
+
+/// Orders file names: byte by byte with A … Z folded to a … z and every other byte unsigned
+/// and unfolded; a name that is a prefix of the other comes first. Negative, zero or positive.
+int CompareEntryNames(std::string_view a, std::string_view b);
+
+/// Sorts by `fileName` with `CompareEntryNames`. A Shell sort with gaps n/2, n/4 … 1, so that
+/// names that compare equal end up in the same order as they always have.
+void SortEntries(std::vector<MidiFileEntry>& entries);
+
+/// Whether a folder item belongs in the file list by its name and kind: not hidden, not a
+/// folder, and ending in ".mid" in any letter case.
+bool isListableName(std::string_view name);
+
+/// The path of `name` inside `folder`.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+/// The song files of `folder` as the file list shows them: every listable `*.mid` file that
+/// the title lookup accepts (a refused one is left out after its message), sorted. Throws
+/// `FileError` when the folder cannot be listed.
+std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
+                                         Notifier& notifier);
+
+/// As `listMidiFiles`, but a folder that is empty, missing or cannot be listed simply gives
+/// no entries.
+std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files,
+                                      Notifier& notifier);
+
+} // namespace sorvanel
