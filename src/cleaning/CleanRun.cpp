@@ -14,16 +14,16 @@
 namespace sorvanel {
 
 std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved,
-                          std::int32_t controllersRemoved, std::int32_t resetsInserted)
+    std::int32_t controllersRemoved, std::int32_t resetsInserted)
 {
     char counts[48];
     std::snprintf(counts, sizeof counts, "\t%4d\t%4d\t%4d", static_cast<int>(sysExRemoved),
-                  static_cast<int>(controllersRemoved), static_cast<int>(resetsInserted));
+        static_cast<int>(controllersRemoved), static_cast<int>(resetsInserted));
     return fileName + counts;
 }
 
-void replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
-                          std::size_t size)
+void replaceKeepingBackup(
+    FileOps& files, const std::string& path, const std::uint8_t* data, std::size_t size)
 {
     const std::string backup = path + ".bak";
     // Anything under the backup's name counts, also what we may not open: it is never replaced.
@@ -65,8 +65,8 @@ struct RunBuffers
 enum class FileOutcome { Finished, Stopped };
 
 FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, FileOps& files,
-                      Notifier& notifier, bool dryRun, RunBuffers& buffers,
-                      std::vector<std::string>& lines, bool& wroteAny)
+    Notifier& notifier, bool dryRun, RunBuffers& buffers, std::vector<std::string>& lines,
+    bool& wroteAny)
 {
     files.readWhole(entry.fullPath, buffers.image);
     if (buffers.image.empty())
@@ -76,8 +76,8 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
 
     // The song refers into the image, so the image outlives it.
     Song song;
-    MidiBuffer input(buffers.image.data(), static_cast<std::int32_t>(buffers.image.size()),
-                     entry.fullPath);
+    MidiBuffer input(
+        buffers.image.data(), static_cast<std::int32_t>(buffers.image.size()), entry.fullPath);
     if (!song.read(input, notifier))
         return FileOutcome::Stopped;
 
@@ -96,16 +96,16 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
         replaceKeepingBackup(files, entry.fullPath, buffers.output.data(), written);
         wroteAny = true;
     }
-    lines.push_back(formatLogLine(entry.fileName, counts.sysExRemoved, counts.controllersRemoved,
-                                  counts.resetsInserted));
+    lines.push_back(formatLogLine(
+        entry.fileName, counts.sysExRemoved, counts.controllersRemoved, counts.resetsInserted));
     return FileOutcome::Finished;
 }
 
 } // namespace
 
 CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
-                        const std::vector<std::size_t>& rows, const CleanOptions& options,
-                        FileOps& files, Notifier& notifier, Language language, bool dryRun)
+    const std::vector<std::size_t>& rows, const CleanOptions& options, FileOps& files,
+    Notifier& notifier, Language language, bool dryRun)
 {
     CleanRunResult result;
     std::vector<std::string> lines;
@@ -115,8 +115,7 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
         for (std::size_t row : rows) {
             if (row >= entries.size())
                 continue;
-            if (cleanFile(entries[row], options, files, notifier, dryRun, buffers, lines,
-                          wroteAny)
+            if (cleanFile(entries[row], options, files, notifier, dryRun, buffers, lines, wroteAny)
                 == FileOutcome::Stopped) {
                 result.stoppedEarly = true;
                 break;

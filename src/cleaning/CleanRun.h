@@ -35,19 +35,18 @@ struct CleanRunResult
 /// complete new ones and an existing backup is untouched. `language` picks the no-change line.
 /// With `dryRun` everything happens as usual except that no file is written or renamed.
 CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
-                        const std::vector<std::size_t>& rows, const CleanOptions& options,
-                        FileOps& files, Notifier& notifier, Language language,
-                        bool dryRun = false);
+    const std::vector<std::size_t>& rows, const CleanOptions& options, FileOps& files,
+    Notifier& notifier, Language language, bool dryRun = false);
 
 /// Puts `size` bytes under `path`, keeping the former contents as "<path>.bak" unless such a
 /// backup exists already (it is never replaced). The new contents go to a temporary file in
 /// the same folder first, so a failure at any step leaves `path` with its former bytes.
 /// Throws `FileError`.
-void replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
-                          std::size_t size);
+void replaceKeepingBackup(
+    FileOps& files, const std::string& path, const std::uint8_t* data, std::size_t size);
 
 /// "%s\t%4d\t%4d\t%4d": the file name and the three counts.
 std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved,
-                          std::int32_t controllersRemoved, std::int32_t resetsInserted);
+    std::int32_t controllersRemoved, std::int32_t resetsInserted);
 
 } // namespace sorvanel

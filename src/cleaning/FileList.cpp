@@ -37,14 +37,13 @@ void SortEntries(std::vector<MidiFileEntry>& entries)
     const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(entries.size());
     for (std::ptrdiff_t gap = n / 2; gap > 0; gap /= 2) {
         for (std::ptrdiff_t i = gap; i < n; ++i) {
-            for (std::ptrdiff_t j = i - gap;
-                 j >= 0
+            for (std::ptrdiff_t j = i - gap; j >= 0
                  && CompareEntryNames(entries[static_cast<std::size_t>(j)].fileName,
-                                      entries[static_cast<std::size_t>(j + gap)].fileName)
+                        entries[static_cast<std::size_t>(j + gap)].fileName)
                      > 0;
                  j -= gap)
                 std::swap(entries[static_cast<std::size_t>(j)],
-                          entries[static_cast<std::size_t>(j + gap)]);
+                    entries[static_cast<std::size_t>(j + gap)]);
         }
     }
 }
@@ -68,8 +67,8 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
-std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
-                                         Notifier& notifier)
+std::vector<MidiFileEntry> listMidiFiles(
+    const std::string& folder, FileOps& files, Notifier& notifier)
 {
     std::vector<MidiFileEntry> entries;
     for (FolderItem& item : files.listFolder(folder)) {
@@ -85,8 +84,7 @@ std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& fil
     return entries;
 }
 
-std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files,
-                                      Notifier& notifier)
+std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files, Notifier& notifier)
 {
     if (folder.empty())
         return {};

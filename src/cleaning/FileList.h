@@ -29,12 +29,12 @@ std::string joinPath(const std::string& folder, const std::string& name);
 /// The song files of `folder` as the file list shows them: every listable `*.mid` file that
 /// the title lookup accepts (a refused one is left out after its message), sorted. Throws
 /// `FileError` when the folder cannot be listed.
-std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
-                                         Notifier& notifier);
+std::vector<MidiFileEntry> listMidiFiles(
+    const std::string& folder, FileOps& files, Notifier& notifier);
 
 /// As `listMidiFiles`, but a folder that is empty, missing or cannot be listed simply gives
 /// no entries.
-std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files,
-                                      Notifier& notifier);
+std::vector<MidiFileEntry> scanFolder(
+    const std::string& folder, FileOps& files, Notifier& notifier);
 
 } // namespace sorvanel

@@ -29,8 +29,8 @@ struct CleanArguments
     std::vector<std::string> paths;
 };
 
-std::optional<CleanArguments> parseArguments(const std::vector<std::string>& arguments,
-                                             Notifier& notifier)
+std::optional<CleanArguments> parseArguments(
+    const std::vector<std::string>& arguments, Notifier& notifier)
 {
     CleanArguments parsed;
     bool onlyPaths = false;
@@ -51,8 +51,8 @@ std::optional<CleanArguments> parseArguments(const std::vector<std::string>& arg
                 notifier.notify("--option needs NAME=VALUE, not \"" + assignment + "\"");
                 return std::nullopt;
             }
-            parsed.assignments.emplace_back(assignment.substr(0, equals),
-                                            assignment.substr(equals + 1));
+            parsed.assignments.emplace_back(
+                assignment.substr(0, equals), assignment.substr(equals + 1));
         } else {
             notifier.notify("Unknown or incomplete option \"" + argument + "\"");
             return std::nullopt;
@@ -65,8 +65,8 @@ std::optional<CleanArguments> parseArguments(const std::vector<std::string>& arg
     return parsed;
 }
 
-bool applyAssignment(CleanOptions& options, const std::string& name, const std::string& value,
-                     Notifier& notifier)
+bool applyAssignment(
+    CleanOptions& options, const std::string& name, const std::string& value, Notifier& notifier)
 {
     for (StoredOption& stored : storedOptions(options)) {
         if (stored.name != name)
@@ -86,7 +86,7 @@ bool applyAssignment(CleanOptions& options, const std::string& name, const std::
     return false;
 }
 
-std::optional<CleanOptions> startingOptions(bool stored, Notifier& notifier)
+std::optional<CleanOptions> startingOptions(bool stored, [[maybe_unused]] Notifier& notifier)
 {
     if (!stored)
         return CleanOptions();
@@ -146,8 +146,8 @@ int runClean(const CommandContext& context)
     std::vector<std::size_t> rows(entries.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         rows[i] = i;
-    CleanRunResult result = cleanFiles(entries, rows, *options, context.files,
-                                               context.notifier, UiLanguage(), arguments->dryRun);
+    CleanRunResult result = cleanFiles(
+        entries, rows, *options, context.files, context.notifier, UiLanguage(), arguments->dryRun);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
     return result.stoppedEarly ? 1 : 0;

@@ -25,5 +25,8 @@ int runCheck(const CommandContext& context);
 int runTitle(const CommandContext& context);
 /// Prints every event of one file; 1 when it cannot be read.
 int runDump(const CommandContext& context);
+/// Cleans files and the song files of folders with the options given, printing the log;
+/// 1 when the run stopped at a file, 2 for wrong usage or options that do not pass the checks.
+int runClean(const CommandContext& context);
 
 } // namespace sorvanel

@@ -21,12 +21,17 @@ constexpr CommandEntry commands[] = {
     {"check", sorvanel::runCheck, 1, unlimited},
     {"title", sorvanel::runTitle, 1, unlimited},
     {"dump", sorvanel::runDump, 1, 1},
+    {"clean", sorvanel::runClean, 1, unlimited},
 };
 
 constexpr const char* usage =
     "usage: sorvanel-cli check FILE...   report whether each file is a valid song\n"
     "       sorvanel-cli title FILE...   print each file's song title\n"
-    "       sorvanel-cli dump FILE       list every event of a file\n";
+    "       sorvanel-cli dump FILE       list every event of a file\n"
+    "       sorvanel-cli clean [--option NAME=VALUE]... [--stored-options] [--dry-run]\n"
+    "                          FILE|FOLDER...\n"
+    "                                    clean files as the program does; NAME is a stored\n"
+    "                                    option name, flags take 0 or 1, slots hex digits\n";
 
 } // namespace
 

@@ -1,12 +1,14 @@
 // The run against the real file system: permissions, real renames and real failures.
-#include "cleaning/CleanRun.h"
-
 #include "FaultyFileOps.h"
 #include "TempFolder.h"
+#include "cleaning/CleanRun.h"
+#include "platform/Notifier.h"
 #include "support/MidiBytes.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,13 +32,15 @@ CleanOptions deleteControllers()
 
 unsigned modeOf(const std::string& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
 
 CleanRunResult cleanOne(const test::TempFolder& folder, const std::string& name, FileOps& files,
-                        RecordingNotifier& notifier)
+    RecordingNotifier& notifier)
 {
     std::vector<MidiFileEntry> entries = {{folder / name, name, {}}};
     return cleanFiles(entries, {0}, deleteControllers(), files, notifier, Language::English);
@@ -95,8 +99,7 @@ TEST(CleanRunPosix, BackupAppearingBetweenTestAndRenameIsNotReplaced)
 /// Runs over one dirty file after `breakIt` and expects the run to stop with `expected` in
 /// its message, leaving the folder exactly as it was.
 void expectFailureLeavesFileAsItWas(const std::string& fileName,
-                                    const std::function<void(const test::TempFolder&)>& breakIt,
-                                    const char* expected)
+    const std::function<void(const test::TempFolder&)>& breakIt, const char* expected)
 {
     test::TempFolder folder;
     folder.write(fileName, dirty);
@@ -124,8 +127,8 @@ TEST(CleanRunPosix, ReadOnlyFolderLeavesTheFileAsItWas)
 TEST(CleanRunPosix, NameAtTheLengthLimitLeavesTheFileAsItWas)
 {
     // A real failure for every user: the temporary name is longer than the file's own.
-    expectFailureLeavesFileAsItWas(std::string(250, 'n') + ".mid", [](const test::TempFolder&) {},
-                                   "File name too long");
+    expectFailureLeavesFileAsItWas(
+        std::string(250, 'n') + ".mid", [](const test::TempFolder&) {}, "File name too long");
 }
 
 TEST(CleanRunPosix, VanishedFolderStopsTheRun)
@@ -138,8 +141,8 @@ TEST(CleanRunPosix, VanishedFolderStopsTheRun)
     std::vector<MidiFileEntry> entries = {{path, "a.mid", {}}};
     PosixFileOps files;
     RecordingNotifier notifier;
-    CleanRunResult result = cleanFiles(entries, {0}, deleteControllers(), files, notifier,
-                                       Language::English);
+    CleanRunResult result =
+        cleanFiles(entries, {0}, deleteControllers(), files, notifier, Language::English);
     EXPECT_TRUE(result.stoppedEarly);
     EXPECT_TRUE(result.finishedRows.empty());
     ASSERT_EQ(notifier.texts.size(), 1u);

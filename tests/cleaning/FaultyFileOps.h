@@ -44,7 +44,7 @@ public:
     }
 
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
-                               std::size_t size, bool sync) override
+        std::size_t size, bool sync) override
     {
         step("create", targetPath, EACCES);
         step("write", targetPath, ENOSPC);

@@ -1,1 +1,186 @@
+#include "cleaning/FileList.h"
 
+#include "TempFolder.h"
+#include "platform/FileOps.h"
+#include "platform/Notifier.h"
+#include "support/MemoryFileOps.h"
+#include "support/MidiBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace sorvanel {
+namespace {
+
+using test::operator+;
+
+int sign(int value)
+{
+    return (value > 0) - (value < 0);
+}
+
+TEST(CompareEntryNames, FoldsOnlyAsciiCapitals)
+{
+    struct Row
+    {
+        const char* a;
+        const char* b;
+        int expected;
+    };
+    const Row rows[] = {
+        {"a.mid", "A.MID", 0}, {"A.mid", "b.mid", -1},
+        {"a_b.mid", "ab.mid", -1}, // '_' 0x5F is below the folded 'b' 0x62
+        {"Z.mid", "_.mid", 1}, // 'Z' folds to 0x7A, above '_'
+        {"a", "ab", -1}, {"ab", "a", 1}, {"", "", 0},
+        {"\xC4.mid", "a.mid", 1}, // bytes above 0x7F are unsigned and never folded
+        {"\xC4.mid", "\xE4.mid", -1},
+        {"[.mid", "a.mid", -1}, // '[' 0x5B stays below letters only when they are folded
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(sign(CompareEntryNames(row.a, row.b)), row.expected) << row.a << " / " << row.b;
+        EXPECT_EQ(sign(CompareEntryNames(row.b, row.a)), -row.expected) << row.b << " / " << row.a;
+    }
+}
+
+std::vector<std::string> namesAfterSort(const std::vector<std::string>& names)
+{
+    std::vector<MidiFileEntry> entries;
+    for (const std::string& name : names)
+        entries.push_back({"/f/" + name, name, {}});
+    SortEntries(entries);
+    std::vector<std::string> sorted;
+    for (const MidiFileEntry& entry : entries) {
+        EXPECT_EQ(entry.fullPath, "/f/" + entry.fileName) << "entries move whole";
+        sorted.push_back(entry.fileName);
+    }
+    return sorted;
+}
+
+TEST(SortEntries, OrdersByFoldedName)
+{
+    struct Row
+    {
+        std::vector<std::string> names;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {{}, {}},
+        {{"x.mid"}, {"x.mid"}},
+        {{"b.mid", "A.mid", "d.MID"}, {"A.mid", "b.mid", "d.MID"}},
+        {{"ab.mid", "a_b.mid"}, {"a_b.mid", "ab.mid"}},
+        {{"9", "8", "7", "6", "5", "4", "3", "2", "1", "0"},
+            {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+        // Names equal but for case keep the order this Shell sort gives them: gap 2 swaps b
+        // with a and B with A; gap 1 swaps nothing that compares equal.
+        {{"b", "B", "a", "A"}, {"a", "A", "b", "B"}},
+        {{"A", "b", "a", "B"}, {"A", "a", "b", "B"}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(namesAfterSort(row.names), row.expected);
+}
+
+TEST(SortEntries, SortsLargeListsLikeAStableReference)
+{
+    // Distinct names: any correct sort gives one order.
+    std::vector<std::string> names;
+    unsigned state = 7;
+    for (int i = 0; i < 1000; ++i) {
+        state = state * 1103515245u + 12345u;
+        names.push_back(std::to_string(state % 100000) + "_" + std::to_string(i) + ".mid");
+    }
+    std::vector<std::string> expected = names;
+    std::sort(expected.begin(), expected.end(),
+        [](const std::string& a, const std::string& b) { return CompareEntryNames(a, b) < 0; });
+    EXPECT_EQ(namesAfterSort(names), expected);
+}
+
+TEST(FileList, ListableNames)
+{
+    struct Row
+    {
+        const char* name;
+        bool listable;
+    };
+    const Row rows[] = {
+        {"a.mid", true},
+        {"a.MID", true},
+        {"a.Mid", true},
+        {".mid", false},
+        {".a.mid", false},
+        {"a.mid.bak", false},
+        {"a.midi", false},
+        {"amid", false},
+        {"a.mi", false},
+        {"mid", false},
+        {"x .mid", true},
+        {"a.mid ", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(isListableName(row.name), row.listable) << row.name;
+}
+
+TEST(FileList, JoinsWithOneSeparator)
+{
+    EXPECT_EQ(joinPath("/songs", "a.mid"), "/songs/a.mid");
+    EXPECT_EQ(joinPath("/songs/", "a.mid"), "/songs/a.mid");
+    EXPECT_EQ(joinPath("/", "a.mid"), "/a.mid");
+    EXPECT_EQ(joinPath("d", "a.mid"), "d/a.mid");
+}
+
+TEST(FileList, ScanListsValidSongFilesSortedWithTitles)
+{
+    test::MemoryFileOps files;
+    const auto song = [](const char* title) {
+        return test::smf({test::track(test::hex("00 FF 03")
+            + test::varLen(static_cast<std::uint32_t>(std::strlen(title))) + test::text(title))});
+    };
+    files.files["/f/b.mid"] = song("Bee");
+    files.files["/f/A.MID"] = song("Ay");
+    files.files["/f/broken.mid"] = test::hex("00 01 02");
+    files.files["/f/empty.mid"] = {};
+    files.files["/f/.hidden.mid"] = song("Hidden");
+    files.files["/f/a.mid.bak"] = song("Backup");
+    files.files["/f/notes.txt"] = {};
+    files.files["/other/c.mid"] = song("Elsewhere");
+    RecordingNotifier notifier;
+    std::vector<MidiFileEntry> entries = scanFolder("/f", files, notifier);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].fileName, "A.MID");
+    EXPECT_EQ(entries[0].fullPath, "/f/A.MID");
+    EXPECT_EQ(entries[0].title, "Ay");
+    EXPECT_EQ(entries[1].fileName, "b.mid");
+    EXPECT_EQ(entries[2].fileName, "empty.mid");
+    EXPECT_EQ(entries[2].title, "");
+    ASSERT_EQ(notifier.texts.size(), 1u) << "one message for the broken file";
+    EXPECT_NE(notifier.texts[0].find("/f/broken.mid"), std::string::npos);
+}
+
+TEST(FileList, MissingOrEmptyFolderGivesNothingQuietly)
+{
+    PosixFileOps files;
+    RecordingNotifier notifier;
+    EXPECT_TRUE(scanFolder("", files, notifier).empty());
+    EXPECT_TRUE(scanFolder("/no/such/folder", files, notifier).empty());
+    EXPECT_TRUE(notifier.texts.empty());
+    EXPECT_THROW(listMidiFiles("/no/such/folder", files, notifier), FileError);
+}
+
+TEST(FileList, RealFolderSkipsSubfoldersAndHiddenFiles)
+{
+    test::TempFolder folder;
+    const auto valid = test::smf({test::track({})});
+    folder.write("x.mid", valid);
+    folder.write(".y.mid", valid);
+    std::filesystem::create_directory(folder.path() / "z.mid");
+    PosixFileOps files;
+    RecordingNotifier notifier;
+    auto entries = scanFolder(folder.path().string() + "/", files, notifier);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].fullPath, folder / "x.mid");
+    EXPECT_TRUE(notifier.texts.empty());
+}
+
+} // namespace
+} // namespace sorvanel

@@ -6,10 +6,9 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <stdlib.h>
 #include <string>
 #include <vector>
-
-#include <stdlib.h>
 
 namespace sorvanel::test {
 
@@ -27,8 +26,8 @@ public:
     ~TempFolder()
     {
         std::error_code ignored;
-        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(
+            m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(m_path, ignored);
     }
     TempFolder(const TempFolder&) = delete;
@@ -41,7 +40,7 @@ public:
     {
         std::ofstream out(m_path / name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
+            static_cast<std::streamsize>(bytes.size()));
     }
     std::vector<std::uint8_t> read(const std::string& name) const
     {

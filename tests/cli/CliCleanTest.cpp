@@ -1,0 +1,186 @@
+// "sorvanel-cli clean" run as a program on a temporary folder.
+#include "support/MidiBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace sorvanel {
+namespace {
+
+using namespace test;
+namespace fs = std::filesystem;
+
+const Bytes dirty = smf({track(hex("00 B0 4A 10 | 00 F0 02 41 F7 | 00 90 3C 40 | 10 80 3C 00"))});
+const Bytes withoutController = smf({track(hex("00 F0 02 41 F7 | 00 90 3C 40 | 10 80 3C 00"))});
+const Bytes clean = smf({track(hex("00 90 3C 40 | 10 80 3C 00"))});
+
+class CliCleanTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "sorvanel-clean-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_root = pattern;
+        fs::create_directories(m_root / "songs");
+        fs::create_directories(m_root / "config");
+    }
+    void TearDown() override { fs::remove_all(m_root); }
+
+    std::string song(const std::string& name, const Bytes& contents)
+    {
+        fs::path path = m_root / "songs" / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(contents.data()),
+                static_cast<std::streamsize>(contents.size()));
+        return path.string();
+    }
+    Bytes contents(const std::string& name)
+    {
+        std::ifstream in(m_root / "songs" / name, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string folder() const { return (m_root / "songs").string(); }
+
+    struct Outcome
+    {
+        int status = -1;
+        std::string out;
+        std::string err;
+    };
+
+    /// Runs the tool with its settings kept inside the test's folder.
+    Outcome run(const std::string& arguments)
+    {
+        fs::path out = m_root / "stdout", err = m_root / "stderr";
+        std::string command = "HOME=" + m_root.string()
+            + " XDG_CONFIG_HOME=" + (m_root / "config").string() + " " + SORVANEL_CLI + " clean "
+            + arguments + " >" + out.string() + " 2>" + err.string();
+        int result = std::system(command.c_str());
+        Outcome outcome;
+        outcome.status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+        std::ifstream o(out), e(err);
+        outcome.out.assign(std::istreambuf_iterator<char>(o), {});
+        outcome.err.assign(std::istreambuf_iterator<char>(e), {});
+        return outcome;
+    }
+
+    fs::path m_root;
+};
+
+constexpr const char* controllersOnly =
+    "--option DeleteAllControlEvents=1 --option ExceptControlEvents=0 ";
+
+TEST_F(CliCleanTest, CleansAFolderInListOrderAndLogs)
+{
+    song("b.mid", dirty);
+    song("A.MID", dirty);
+    song("c.mid", clean);
+    song("notes.txt", dirty);
+    Outcome outcome = run(controllersOnly + folder());
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out,
+        "File\tSysEx\tContr.\tReset\n\nA.MID\t   0\t   1\t   0\n"
+        "b.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(contents("A.MID"), withoutController);
+    EXPECT_EQ(contents("A.MID.bak"), dirty);
+    EXPECT_EQ(contents("c.mid"), clean);
+    EXPECT_FALSE(fs::exists(m_root / "songs" / "c.mid.bak"));
+    EXPECT_EQ(contents("notes.txt"), dirty);
+}
+
+TEST_F(CliCleanTest, DryRunPrintsTheSameAndTouchesNothing)
+{
+    std::string a = song("a.mid", dirty);
+    Outcome dry = run(std::string("--dry-run ") + controllersOnly + a);
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(contents("a.mid"), dirty);
+    EXPECT_FALSE(fs::exists(a + ".bak"));
+    Outcome real = run(controllersOnly + a);
+    EXPECT_EQ(dry.out, real.out);
+    EXPECT_EQ(contents("a.mid"), withoutController);
+}
+
+TEST_F(CliCleanTest, StopsAtABrokenFileWithStatusOne)
+{
+    std::string a = song("a.mid", dirty);
+    std::string bad = song("bad.mid", hex("00 01"));
+    std::string c = song("c.mid", dirty);
+    Outcome outcome = run(controllersOnly + a + " " + bad + " " + c);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "File\tSysEx\tContr.\tReset\n\na.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(outcome.err, "Invalid midi file structure - file: " + bad + " !\n");
+    EXPECT_EQ(contents("c.mid"), dirty);
+
+    Outcome missing = run(controllersOnly + (m_root / "none.mid").string());
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "<no midi file changed>\n");
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(CliCleanTest, WrongUsageAndRefusedOptionsGiveStatusTwo)
+{
+    std::string a = song("a.mid", dirty);
+    struct Row
+    {
+        std::string arguments;
+        std::string err;
+    };
+    const Row rows[] = {
+        {a, "Nothing selected to delete!\n"},
+        {"--option DeleteSysExEvents=1 --option ManufacturerId3=1FF " + a,
+            "Invalid hex value!\n\nPlease enter value between 0 and FF.\n"},
+        {"--option DeleteSysExEvents=1 --option DeleteAllControlEvents=1 "
+         "--option ManufacturerId1=G --option Control8=100 "
+                + a,
+            "Invalid hex value!\n\nPlease enter value between 0 and FF.\n"
+            "Invalid hex value!\n\nPlease enter value between 0 and FF.\n"},
+        {"--option Volume=2 " + a, "Volume takes 0 or 1, not \"2\"\n"},
+        {"--option Loudness=1 " + a, "Unknown option name \"Loudness\"\n"},
+        {"--option DeleteSysExEvents " + a,
+            "--option needs NAME=VALUE, not \"DeleteSysExEvents\"\n"},
+        {"--frobnicate " + a, "Unknown or incomplete option \"--frobnicate\"\n"},
+        {"--option DeleteSysExEvents=1", "No file or folder given\n"},
+    };
+    for (const Row& row : rows) {
+        Outcome outcome = run(row.arguments);
+        EXPECT_EQ(outcome.status, 2) << row.arguments;
+        EXPECT_EQ(outcome.err, row.err) << row.arguments;
+        EXPECT_EQ(outcome.out, "") << row.arguments;
+    }
+    EXPECT_EQ(contents("a.mid"), dirty);
+    // A slot of a group that is off is not checked, as in the options dialog.
+    EXPECT_EQ(run("--option InsertMidiReset=1 --option ManufacturerId1=ZZ " + a).status, 0);
+}
+
+TEST_F(CliCleanTest, StoredOptionsComeFromTheProgramsSettings)
+{
+#ifndef SORVANEL_CLI_HAS_STORED_OPTIONS
+    GTEST_SKIP() << "built without the Qt settings store";
+#endif
+    fs::create_directories(m_root / "config" / "Tarnwick");
+    std::ofstream(m_root / "config" / "Tarnwick" / "Sorvanel.conf")
+        << "[Settings]\nDeleteSysExEvents=1\nExceptManufacturerIds=1\nManufacturerId4=41\n";
+    std::string a = song("a.mid", dirty);
+    std::string spared = song("spared.mid", dirty);
+    // The stored options spare manufacturer 41 ...
+    Outcome stored = run("--stored-options " + a);
+    EXPECT_EQ(stored.status, 0) << stored.err;
+    EXPECT_EQ(stored.out, "<no midi file changed>\n");
+    // ... and an option given on the command line overrides what is stored.
+    Outcome overridden = run("--stored-options --option ManufacturerId4= " + spared);
+    EXPECT_EQ(overridden.status, 0) << overridden.err;
+    EXPECT_EQ(overridden.out, "File\tSysEx\tContr.\tReset\n\nspared.mid\t   1\t   0\t   0\n");
+    // The tool reads the store and never writes it.
+    std::ifstream in(m_root / "config" / "Tarnwick" / "Sorvanel.conf");
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_EQ(
+        text, "[Settings]\nDeleteSysExEvents=1\nExceptManufacturerIds=1\nManufacturerId4=41\n");
+}
+
+} // namespace
+} // namespace sorvanel
