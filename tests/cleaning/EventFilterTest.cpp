@@ -338,3 +338,187 @@ TEST(CleanSongResets, AllSixteenChannelsEveryTrack)
 
 } // namespace
 } // namespace sorvanel
+
+namespace sorvanel {
+namespace {
+
+/// The cleaning rules done the slow, literal way: one `removeEvents` per deleted event and
+/// one `insertEvent` per reset, with the controller exception list as a 20-entry array.
+CleanCounts referenceClean(Song& song, const CleanOptions& o)
+{
+    CleanCounts counts;
+    int exceptions[20];
+    std::fill(std::begin(exceptions), std::end(exceptions), -1);
+    if (o.ExceptControlEvents) {
+        int n = 0;
+        const std::pair<std::int32_t, int> standard[] = {{o.BankSelectMSB, 0}, {o.Modulation, 1},
+            {o.BankSelectLSB, 32}, {o.Volume, 7}, {o.Pan, 10}, {o.Expression, 11}, {o.Reverb, 91},
+            {o.Chorus, 93}, {o.Sustain, 64}};
+        for (auto [flag, number] : standard)
+            if (flag)
+                exceptions[n++] = number;
+        for (const ByteSlot& slot : o.Control)
+            if (slot.Value >= 0)
+                exceptions[n++] = slot.Value;
+    }
+    auto first = [](const MidiEvent& e) { return e.length > 0 ? int(e.data()[0]) : 0; };
+    auto excepted = [&](int byte) {
+        for (int entry : exceptions) {
+            if (entry == -1)
+                return false;
+            if (entry == byte)
+                return true;
+        }
+        return false;
+    };
+    auto spared = [&](int byte) {
+        for (const ByteSlot& slot : o.ManufacturerId)
+            if (slot.Value >= 0 && slot.Value == byte)
+                return true;
+        return false;
+    };
+    for (int t = 0; t < song.trackCount; ++t) {
+        Track& track = song.tracks[static_cast<std::size_t>(t)];
+        std::size_t i = 0;
+        while (i < track.events.size()) {
+            const MidiEvent& e = track.events[i];
+            int s = e.status;
+            bool remove = false;
+            if (o.DeleteAllControlEvents && s >= 0xB0 && s <= 0xBF) {
+                remove = !(o.ExceptControlEvents && excepted(first(e)));
+                counts.controllersRemoved += remove;
+            } else if (o.DeleteAllControlEvents && s >= 0xE0 && s <= 0xEF) {
+                remove = !(o.ExceptControlEvents && o.PitchBend);
+                counts.controllersRemoved += remove;
+            } else if (o.DeleteAllControlEvents && s >= 0x80 && s <= 0xDF) {
+                remove = false;
+            } else if (o.DeleteSysExEvents && (s == 0xF0 || s == 0xF7)) {
+                remove = !(o.ExceptManufacturerIds && spared(first(e)));
+                counts.sysExRemoved += remove;
+            }
+            if (remove) {
+                track.removeEvents(i, 1);
+                counts.changed = true;
+            } else {
+                ++i;
+            }
+        }
+    }
+    if (!o.InsertMidiReset || !(o.BeginningOfFile || o.EndOfFile))
+        return counts;
+    auto isReset = [&](const MidiEvent& e) {
+        return e.status >= 0xB0 && e.status <= 0xBF && e.length >= 1 && first(e) == 121;
+    };
+    auto insert = [&](Track& track, std::size_t at, const bool(&set)[16]) {
+        for (int channel = 0; channel < 16; ++channel) {
+            if (!set[channel])
+                continue;
+            MidiEvent reset;
+            reset.status = static_cast<std::uint8_t>(0xB0 + channel);
+            reset.length = 2;
+            reset.inlineData[0] = 121;
+            track.insertEvent(reset, at++);
+            ++counts.resetsInserted;
+            counts.changed = true;
+        }
+    };
+    for (int t = 0; t < song.trackCount; ++t) {
+        Track& track = song.tracks[static_cast<std::size_t>(t)];
+        bool used[16] = {};
+        for (const MidiEvent& e : track.events)
+            if (e.status >= 0x80 && e.status <= 0xEF)
+                used[e.status & 0x0F] = true;
+        if (o.BeginningOfFile) {
+            bool set[16];
+            std::copy(std::begin(used), std::end(used), set);
+            for (std::size_t i = 0; i < track.events.size() && isReset(track.events[i]); ++i)
+                set[track.events[i].status & 0x0F] = false;
+            std::size_t at = 0;
+            for (std::size_t i = 0; i < track.events.size(); ++i)
+                if (track.events[i].status >= 0x80 && track.events[i].status <= 0xEF) {
+                    at = i;
+                    break;
+                }
+            insert(track, at, set);
+        }
+        if (o.EndOfFile) {
+            bool set[16];
+            std::copy(std::begin(used), std::end(used), set);
+            std::size_t at = track.events.size();
+            for (std::size_t i = track.events.size(); i-- > 0;) {
+                const MidiEvent& e = track.events[i];
+                if (e.status == 0xFF && e.metaType == 0x2F && e.length == 0)
+                    at = i;
+                else if (isReset(e))
+                    set[e.status & 0x0F] = false;
+                else
+                    break;
+            }
+            insert(track, at, set);
+        }
+    }
+    return counts;
+}
+
+TEST(CleanSongEquivalence, MatchesOneAtATimeRemovalAndInsertion)
+{
+    std::mt19937 random(20261207);
+    auto pick = [&](auto... values) {
+        const int choices[] = {values...};
+        return choices[random() % sizeof...(values)];
+    };
+    static const std::uint8_t longData[] = {0x41, 1, 2, 3, 4, 5, 6, 0xF7};
+    const char* slotTexts[] = {"", "", "0", "7", "79", "41", "7e", "1FF"};
+    for (int round = 0; round < 400; ++round) {
+        CleanOptions options;
+        for (StoredOption& v : storedOptions(options)) {
+            if (v.flag)
+                *v.flag = static_cast<std::int32_t>(random() % 2);
+            else
+                v.slot->HexText = slotTexts[random() % std::size(slotTexts)];
+        }
+        options.recomputeSlotValues();
+
+        std::vector<Track> tracks(1 + random() % 3);
+        for (Track& track : tracks) {
+            std::size_t count = random() % 40;
+            for (std::size_t i = 0; i < count; ++i) {
+                MidiEvent e;
+                e.delta = static_cast<std::int32_t>(random() % 4 == 0 ? random() : random() % 100);
+                int base = pick(
+                    0x80, 0x90, 0xA0, 0xB0, 0xB0, 0xB0, 0xC0, 0xD0, 0xE0, 0xF0, 0xF7, 0xF1, 0xFF);
+                e.status = static_cast<std::uint8_t>(
+                    base < 0xF0 ? base + static_cast<int>(random() % 16) : base);
+                if (e.status == 0xFF)
+                    e.metaType = static_cast<std::uint8_t>(pick(0x03, 0x2F, 0x51));
+                e.length = pick(0, 1, 2, 2, 2, 8);
+                if (e.length == 8) {
+                    e.externalData = longData;
+                } else {
+                    e.inlineData[0] = static_cast<std::uint8_t>(pick(0, 1, 7, 32, 65, 121, 121));
+                    e.inlineData[1] = 0;
+                }
+                track.events.push_back(e);
+            }
+            if (random() % 4 != 0) {
+                MidiEvent end;
+                end.status = 0xFF;
+                end.metaType = 0x2F;
+                track.events.push_back(end);
+            }
+        }
+        Song fast = songOf(tracks);
+        Song slow = songOf(tracks);
+        if (random() % 5 == 0)
+            fast.trackCount = slow.trackCount = static_cast<std::int16_t>(tracks.size() - 1);
+        CleanCounts fastCounts = cleanSong(fast, options);
+        CleanCounts slowCounts = referenceClean(slow, options);
+        ASSERT_EQ(fastCounts, slowCounts) << "round " << round;
+        for (std::size_t t = 0; t < tracks.size(); ++t)
+            ASSERT_EQ(Notation::print(fast.tracks[t]), Notation::print(slow.tracks[t]))
+                << "round " << round << ", track " << t;
+    }
+}
+
+} // namespace
+} // namespace sorvanel
