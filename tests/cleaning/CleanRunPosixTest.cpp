@@ -1,9 +1,9 @@
 // The run against the real file system: permissions, real renames and real failures.
 #include "FaultyFileOps.h"
-#include "TempFolder.h"
 #include "cleaning/CleanRun.h"
 #include "platform/Notifier.h"
 #include "support/MidiBytes.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "cleaning/FileList.h"
 
-#include "TempFolder.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "support/MemoryFileOps.h"
 #include "support/MidiBytes.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
