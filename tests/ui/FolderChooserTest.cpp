@@ -1,0 +1,214 @@
+#include "ui/shell/FolderChooser.h"
+
+#include "SampleFolders.h"
+#include "platform/FileOps.h"
+#include "platform/Notifier.h"
+#include "ui/shell/LanguageStandIn.h"
+#include "ui/shell/ShellFolderTree.h"
+
+#include <QPushButton>
+#include <QTest>
+
+using namespace sorvanel;
+using namespace sorvanel::ui;
+using sorvanel::ui::testing::SampleFolders;
+
+namespace {
+
+QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& label)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == label)
+            return parent->child(i);
+    }
+    return nullptr;
+}
+
+/// The chooser over the sample folders, started with `initialPath` ("~" standing for the
+/// sample home folder).
+struct Fixture
+{
+    SampleFolders folders;
+    LocalShellNamespace shell{folders.options()};
+    PosixFileOps files;
+    RecordingNotifier notifier;
+    FolderChooser chooser{shell, files, notifier};
+
+    explicit Fixture(const QString& initialPath = {})
+    {
+        QString start = initialPath;
+        chooser.path = start.replace("~", folders.home).toStdString();
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+    }
+    ShellFolderTree& tree() { return *chooser.tree(); }
+    QPushButton* ok() { return chooser.controlAs<QPushButton>(FolderChooser::IdOk); }
+    QString path() const { return QString::fromStdString(chooser.path); }
+    QTreeWidgetItem* homeItem(const QString& label)
+    {
+        QTreeWidgetItem* home = tree().topLevelItem(0);
+        home->setExpanded(true);
+        return child(home, label);
+    }
+    QPoint labelOf(QTreeWidgetItem* item)
+    {
+        tree().scrollToItem(item);
+        QRect row = tree().visualItemRect(item);
+        return QPoint(row.left() + 24, row.center().y());
+    }
+    /// The first click of a double click selects.
+    void doubleClick(QTreeWidgetItem* item)
+    {
+        QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, labelOf(item));
+        QTest::mouseDClick(tree().viewport(), Qt::LeftButton, {}, labelOf(item));
+    }
+};
+
+} // namespace
+
+class FolderChooserTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { setUiLanguage(Language::English); }
+
+    void startsAtTheInitialPath()
+    {
+        Fixture g("~/Music");
+        QCOMPARE(g.path(), g.folders.home + "/Music");
+        QVERIFY(g.ok()->isEnabled());
+        QCOMPARE(g.tree().selectedItems().value(0)->text(0), QString("Music"));
+        QCOMPARE(g.chooser.windowTitle(), QString("Select Folder"));
+        QCOMPARE(
+            g.chooser.controlAs<QPushButton>(FolderChooser::IdCancel)->text(), QString("Cancel"));
+    }
+
+    void anEmptyOrUnknownPathSelectsTheFirstItem_data()
+    {
+        QTest::addColumn<QString>("initialPath");
+        QTest::newRow("empty") << "";
+        QTest::newRow("unknown") << "/no/such/folder";
+    }
+
+    void anEmptyOrUnknownPathSelectsTheFirstItem()
+    {
+        QFETCH(QString, initialPath);
+        Fixture f(initialPath);
+        QCOMPARE(f.tree().selectedItems().value(0), f.tree().topLevelItem(0));
+        QCOMPARE(f.path(), f.folders.home);
+        QVERIFY(f.ok()->isEnabled());
+    }
+
+    void germanCaptions()
+    {
+        setUiLanguage(Language::German);
+        Fixture f;
+        QCOMPARE(f.chooser.windowTitle(), QString("Ordner wählen"));
+        QCOMPARE(f.chooser.controlAs<QPushButton>(FolderChooser::IdCancel)->text(),
+            QString("Abbrechen"));
+        QCOMPARE(f.ok()->text(), QString("OK"));
+    }
+
+    void okFollowsTheSelection()
+    {
+        Fixture f;
+        QTest::mouseClick(
+            f.tree().viewport(), Qt::LeftButton, {}, f.labelOf(f.tree().topLevelItem(1)));
+        QCOMPARE(f.path(), QString());
+        QVERIFY(!f.ok()->isEnabled());
+        // Enter does nothing while a virtual folder is selected.
+        QTest::keyClick(&f.tree(), Qt::Key_Return);
+        QVERIFY(f.chooser.isVisible());
+
+        QTest::keyClick(&f.tree(), Qt::Key_Up);
+        QCOMPARE(f.path(), f.folders.home);
+        QVERIFY(f.ok()->isEnabled());
+
+        // A right click on empty space takes the selection away.
+        QTest::mouseClick(f.tree().viewport(), Qt::RightButton, {},
+            QPoint(10, f.tree().viewport()->height() - 5));
+        QCOMPARE(f.path(), QString());
+        QVERIFY(!f.ok()->isEnabled());
+    }
+
+    void doubleClick_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("chosen");
+        QTest::addColumn<bool>("toggles"); // the tree's own action opens or closes the item
+        QTest::newRow("no sub-folders") << "plain" << true << false;
+        QTest::newRow("only hidden sub-folders") << "onlyHidden" << false << false;
+        QTest::newRow("visible sub-folders") << "Music" << false << true;
+        QTest::newRow("virtual folder") << "Computer" << false << true;
+    }
+
+    void doubleClick()
+    {
+        QFETCH(QString, label);
+        QFETCH(bool, chosen);
+        QFETCH(bool, toggles);
+        Fixture f;
+        QTreeWidgetItem* item = label == "Computer" ? f.tree().topLevelItem(1) : f.homeItem(label);
+        QVERIFY(item);
+        bool wasExpanded = item->isExpanded();
+        f.doubleClick(item);
+        QCOMPARE(f.chooser.result() == QDialog::Accepted, chosen);
+        QCOMPARE(f.chooser.isVisible(), !chosen);
+        if (chosen) {
+            QCOMPARE(f.path(), f.folders.home + "/" + label);
+        } else {
+            QCOMPARE(item->isExpanded(), toggles ? !wasExpanded : wasExpanded);
+            QCOMPARE(f.ok()->isEnabled(), label != "Computer");
+        }
+    }
+
+    void confirmAndCancel_data()
+    {
+        QTest::addColumn<int>("key"); // 0: click OK, 1: click Cancel
+        QTest::addColumn<int>("result");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(QDialog::Accepted);
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << int(QDialog::Rejected);
+        QTest::newRow("OK") << 0 << int(QDialog::Accepted);
+        QTest::newRow("Cancel") << 1 << int(QDialog::Rejected);
+    }
+
+    void confirmAndCancel()
+    {
+        QFETCH(int, key);
+        QFETCH(int, result);
+        Fixture f(QString("/"));
+        f.chooser.setResult(-1);
+        if (key == 0)
+            QTest::mouseClick(f.ok(), Qt::LeftButton);
+        else if (key == 1)
+            QTest::mouseClick(
+                f.chooser.controlAs<QPushButton>(FolderChooser::IdCancel), Qt::LeftButton);
+        else
+            QTest::keyClick(&f.tree(), Qt::Key(key));
+        QCOMPARE(f.chooser.result(), result);
+        QVERIFY(!f.chooser.isVisible());
+        QCOMPARE(f.path(), QString("/"));
+    }
+
+    void hasSubfoldersCountsHiddenOnes()
+    {
+        SampleFolders folders;
+        PosixFileOps files;
+        struct Row
+        {
+            const char* folder;
+            bool expected;
+        };
+        const Row rows[] = {{"/home/onlyHidden", true}, {"/home/plain", false},
+            {"/home/Music", true}, {"/home/missing", false}, {"/home/file.txt", false}};
+        for (const Row& row : rows) {
+            QString folder = folders.root + row.folder;
+            QVERIFY2(FolderChooser::HasSubfolders(files, folder.toStdString()) == row.expected,
+                row.folder);
+        }
+    }
+};
+
+QTEST_MAIN(FolderChooserTest)
+#include "FolderChooserTest.moc"

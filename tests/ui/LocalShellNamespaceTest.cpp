@@ -1,0 +1,230 @@
+#include "ui/shell/LocalShellNamespace.h"
+
+#include "SampleFolders.h"
+#include "platform/Notifier.h"
+#include "ui/shell/ShellFolderTree.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTest>
+
+using namespace sorvanel;
+using namespace sorvanel::ui;
+using sorvanel::ui::testing::SampleFolders;
+
+namespace {
+
+QStringList labels(QTreeWidgetItem* parent)
+{
+    QStringList texts;
+    for (int i = 0; i < parent->childCount(); ++i)
+        texts << parent->child(i)->text(0);
+    return texts;
+}
+
+QTreeWidgetItem* child(QTreeWidgetItem* parent, const QString& label)
+{
+    for (int i = 0; i < parent->childCount(); ++i) {
+        if (parent->child(i)->text(0) == label)
+            return parent->child(i);
+    }
+    return nullptr;
+}
+
+QString selectedPath(ShellFolderTree& tree)
+{
+    std::string path;
+    if (!tree.GetSelectedPath(path))
+        return "<failed>";
+    return QString::fromStdString(path);
+}
+
+/// The tree over the sample folders, filled.
+struct Fixture
+{
+    SampleFolders folders;
+    LocalShellNamespace shell{folders.options()};
+    RecordingNotifier notifier;
+    ShellFolderTree tree{shell, notifier};
+
+    Fixture() { tree.Fill(""); }
+    QTreeWidgetItem* home() { return tree.topLevelItem(0); }
+    QTreeWidgetItem* expandedHome()
+    {
+        home()->setExpanded(true);
+        return home();
+    }
+};
+
+} // namespace
+
+class LocalShellNamespaceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void desktopHoldsHomeAndComputer()
+    {
+        Fixture f;
+        QCOMPARE(f.tree.topLevelItemCount(), 2);
+        QCOMPARE(f.tree.topLevelItem(1)->text(0), QString("Computer"));
+        QCOMPARE(selectedPath(f.tree), f.folders.home);
+
+        QTreeWidgetItem* computer = f.tree.topLevelItem(1);
+        computer->setExpanded(true);
+        // The root first, then each volume once.
+        QCOMPARE(computer->childCount(), 2);
+        QCOMPARE(computer->child(0)->text(0), QString("File System (/)"));
+        QVERIFY(computer->child(1)->text(0).contains(f.folders.root + "/vol"));
+        f.tree.setCurrentItem(computer);
+        QCOMPARE(selectedPath(f.tree), QString()); // virtual: no path
+        QVERIFY(!computer->icon(0).isNull());
+        QVERIFY(!computer->child(0)->icon(0).isNull());
+    }
+
+    void foldersShowVisibleSubfoldersOnly()
+    {
+        Fixture f;
+        QTreeWidgetItem* home = f.expandedHome();
+        QStringList expected{"linkToPlain", "locked", "loop", "Music", "onlyHidden", "plain"};
+        QCOMPARE(labels(home), expected);
+        struct Row
+        {
+            const char* label;
+            bool button;
+        };
+        // Hidden sub-folders give no expand button; an unreadable folder gives one only to
+        // those who may read it.
+        const Row rows[] = {{"Music", true}, {"loop", true}, {"onlyHidden", false},
+            {"plain", false}, {"linkToPlain", false}, {"locked", !f.folders.lockedIsUnreadable()}};
+        for (const Row& row : rows) {
+            QCOMPARE(
+                child(home, row.label)->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator,
+                row.button);
+        }
+    }
+
+    void walksToPaths_data()
+    {
+        QTest::addColumn<QString>("path"); // below the sample folders' root
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("exact") << "/home/Music/Rock"
+                               << "/home/Music/Rock";
+        QTest::newRow("letter case differs") << "/home/music/ROCK"
+                                             << "/home/Music/Rock";
+        QTest::newRow("ends in a separator") << "/home/Music/"
+                                             << "/home";
+        QTest::newRow("through a link loop") << "/home/loop/loop/Music"
+                                             << "/home/loop/loop/Music";
+        QTest::newRow("hidden") << "/home/.config"
+                                << "/home";
+        QTest::newRow("outside home, through the computer") << "/other/deep/x"
+                                                            << "/other/deep/x";
+        QTest::newRow("a volume") << "/vol"
+                                  << "/vol";
+    }
+
+    void walksToPaths()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, selected);
+        Fixture f;
+        f.tree.SelectPath((f.folders.root + path).toStdString());
+        QCOMPARE(selectedPath(f.tree), f.folders.root + selected);
+    }
+
+    void walksToTheFileSystemRoot()
+    {
+        Fixture f;
+        QVERIFY(f.tree.SelectPath("/"));
+        QCOMPARE(selectedPath(f.tree), QString("/"));
+        QCOMPARE(f.tree.selectedItems().value(0)->text(0), QString("File System (/)"));
+    }
+
+    void unreadableOrVanishedFoldersOpenEmpty()
+    {
+        Fixture f;
+        QTreeWidgetItem* home = f.expandedHome();
+        QTreeWidgetItem* locked = child(home, "locked");
+        locked->setExpanded(true);
+        QCOMPARE(locked->childCount(), f.folders.lockedIsUnreadable() ? 0 : 1);
+        f.tree.setCurrentItem(locked);
+        QCOMPARE(selectedPath(f.tree), f.folders.home + "/locked");
+
+        QTreeWidgetItem* plain = child(home, "plain");
+        QVERIFY(QDir(f.folders.home).rmdir("plain"));
+        plain->setExpanded(true);
+        QCOMPARE(plain->childCount(), 0);
+        f.tree.setCurrentItem(plain);
+        QCOMPARE(selectedPath(f.tree), QString("<failed>"));
+        QVERIFY(!f.tree.SelectPath((f.folders.home + "/plain").toStdString()));
+    }
+
+    void contextMenuOpensAndCopies()
+    {
+        SampleFolders folders;
+        LocalShellNamespace shell(folders.options());
+        std::shared_ptr<ShellFolder> desktop = shell.desktop();
+        std::optional<std::vector<IdList>> top = desktop->enumFolders();
+        QVERIFY(top && top->size() == 2);
+        std::shared_ptr<ShellFolder> home = desktop->bindToFolder((*top)[0].get());
+        QVERIFY(home);
+        std::optional<std::vector<IdList>> items = home->enumFolders();
+        QVERIFY(items);
+        const IdList* music = nullptr;
+        for (const IdList& id : *items) {
+            if (home->displayNameOf(id.get(), ShellNameKind::Normal) == "Music")
+                music = &id;
+        }
+        QVERIFY(music);
+
+        std::unique_ptr<ShellContextMenu> menu;
+        QCOMPARE(home->contextMenuOf(music->get(), menu), shellOk);
+        std::vector<ShellMenuEntry> entries;
+        QCOMPARE(menu->queryContextMenu(entries, 1, 32767), shellOk);
+        QCOMPARE(entries.size(), std::size_t(2));
+        QCOMPARE(entries[0].command, 1);
+        QCOMPARE(entries[1].command, 2);
+
+        QCOMPARE(menu->invokeCommand(0), shellOk);
+        QCOMPARE(folders.urlsOpened, QStringList{folders.home + "/Music"});
+        folders.openSucceeds = false;
+        QCOMPARE(menu->invokeCommand(0), shellFail);
+        QCOMPARE(menu->invokeCommand(1), shellOk);
+        QCOMPARE(QGuiApplication::clipboard()->text(), folders.home + "/Music");
+        QCOMPARE(menu->invokeCommand(2), shellInvalidArgument);
+
+        // The computer has no commands and no path.
+        std::unique_ptr<ShellContextMenu> computerMenu;
+        QCOMPARE(desktop->contextMenuOf((*top)[1].get(), computerMenu), shellOk);
+        entries.clear();
+        QCOMPARE(computerMenu->queryContextMenu(entries, 1, 32767), shellOk);
+        QVERIFY(entries.empty());
+        QVERIFY(!shell.pathFromIdList((*top)[1].get()));
+        // An item of another folder is unknown here.
+        QCOMPARE(desktop->attributesOf(music->get(), AttrFolder), 0u);
+        QVERIFY(!desktop->bindToFolder(music->get()));
+    }
+
+    void iconsShareTheirIndex()
+    {
+        SampleFolders folders;
+        LocalShellNamespace shell(folders.options());
+        std::shared_ptr<ShellFolder> desktop = shell.desktop();
+        std::optional<std::vector<IdList>> top = desktop->enumFolders();
+        QVERIFY(top);
+        ShellIcon home = shell.iconOf((*top)[0].get(), false);
+        ShellIcon homeOpen = shell.iconOf((*top)[0].get(), true);
+        ShellIcon computer = shell.iconOf((*top)[1].get(), false);
+        ShellIcon computerOpen = shell.iconOf((*top)[1].get(), true);
+        QVERIFY(!home.icon.isNull());
+        QVERIFY(!computer.icon.isNull());
+        QVERIFY(home.systemIndex != homeOpen.systemIndex);
+        QVERIFY(home.systemIndex != computer.systemIndex);
+        QCOMPARE(computer.systemIndex, computerOpen.systemIndex);
+        QCOMPARE(shell.iconOf((*top)[0].get(), false).systemIndex, home.systemIndex);
+    }
+};
+
+QTEST_MAIN(LocalShellNamespaceTest)
+#include "LocalShellNamespaceTest.moc"
