@@ -3,7 +3,7 @@
 #include "SampleFolders.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
-#include "ui/shell/LanguageStandIn.h"
+#include "settings/Language.h"
 #include "ui/shell/ShellFolderTree.h"
 
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "ui/shell/FolderChooser.h"
 
 #include "platform/FileOps.h"
-#include "ui/shell/LanguageStandIn.h"
+#include "settings/Texts.h"
 #include "ui/shell/LocalShellNamespace.h"
 #include "ui/shell/ShellFolderTree.h"
 
@@ -86,8 +86,8 @@ void FolderChooser::showEvent(QShowEvent* event)
 void FolderChooser::OnInitDialog()
 {
     if (UiLanguage() == Language::German) {
-        setWindowTitle(QStringLiteral("Ordner wählen"));
-        controlAs<QPushButton>(IdCancel)->setText(QStringLiteral("Abbrechen"));
+        setWindowTitle(QString::fromUtf8(Texts::SelectFolder.german));
+        controlAs<QPushButton>(IdCancel)->setText(QString::fromUtf8(Texts::Cancel.german));
     }
     controlAs<QPushButton>(IdOk)->setEnabled(false);
     m_tree->Fill(path);

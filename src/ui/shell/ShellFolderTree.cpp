@@ -1,6 +1,7 @@
 #include "ui/shell/ShellFolderTree.h"
 
 #include "platform/Notifier.h"
+#include "settings/Texts.h"
 
 #include <QMenu>
 #include <QMouseEvent>
@@ -24,6 +25,18 @@ constexpr std::string_view networkPrefix = "//";
 bool failed(ShellResult result)
 {
     return (result & 0x80000000u) != 0;
+}
+
+/// A message with the result code in place of its "%lx", in lower-case hexadecimal.
+std::string withResult(std::string_view format, ShellResult result)
+{
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%lx", static_cast<unsigned long>(result));
+    std::string text(format);
+    std::size_t at = text.find("%lx");
+    if (at != std::string::npos)
+        text.replace(at, 3, hex);
+    return text;
 }
 
 enum class PrefixMatch { None, Exact, IgnoringCase };
@@ -438,15 +451,12 @@ void ShellFolderTree::ShowContextMenu(
     QWidget* owner, ShellFolder& folder, const std::uint8_t* relativeId, QPoint screenPos)
 {
     Q_UNUSED(owner);
-    char text[64];
     std::unique_ptr<ShellContextMenu> menu;
     ShellResult result = folder.contextMenuOf(relativeId, menu);
     if (failed(result) || !menu) {
         if (!failed(result))
             result = shellFail;
-        std::snprintf(
-            text, sizeof text, "GetUIObjectOf failed! hr=%lx", static_cast<unsigned long>(result));
-        m_notifier.notify(text);
+        m_notifier.notify(withResult(Texts::GetUIObjectOfFailed, result));
         return;
     }
     std::vector<ShellMenuEntry> entries;
@@ -457,9 +467,7 @@ void ShellFolderTree::ShowContextMenu(
         return;
     result = menu->invokeCommand((command - 1) & 0xFFFF);
     if (failed(result)) {
-        std::snprintf(
-            text, sizeof text, "InvokeCommand failed. hr=%lx", static_cast<unsigned long>(result));
-        m_notifier.notify(text);
+        m_notifier.notify(withResult(Texts::InvokeCommandFailed, result));
     }
 }
 
