@@ -339,7 +339,8 @@ bool ShellFolderTree::SelectPathUnder(QTreeWidgetItem* item, const std::string& 
             return SelectPathUnder(child, path);
         selectItem(child);
         expandItem(child);
-        scrollToItem(child);
+        // Centred, so that the folder's own sub-folders show below it.
+        scrollToItem(child, QAbstractItemView::PositionAtCenter);
         return true;
     };
 
