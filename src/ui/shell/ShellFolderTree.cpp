@@ -208,7 +208,7 @@ int ShellFolderTree::AddIcon(const QIcon& icon, int systemIndex)
         return -1;
     int count = imageCount();
     for (int i = 0; i < count; ++i) {
-        if (iconMap[static_cast<std::size_t>(i)] == systemIndex)
+        if (m_iconMap[static_cast<std::size_t>(i)] == systemIndex)
             return i;
     }
     if (count >= maxImages)
@@ -217,7 +217,7 @@ int ShellFolderTree::AddIcon(const QIcon& icon, int systemIndex)
     if (image.isNull())
         return -1;
     m_imageList.push_back(image);
-    iconMap[static_cast<std::size_t>(count)] = systemIndex;
+    m_iconMap[static_cast<std::size_t>(count)] = systemIndex;
     return count;
 }
 

@@ -125,8 +125,10 @@ private:
 
     ShellNamespace& m_shell;
     Notifier& m_notifier;
-    std::vector<QPixmap> m_imageList; /// 16 × 16 images
-    std::array<int, maxImages> iconMap{};
+    std::vector<QPixmap> m_imageList; ///< 16 × 16 images
+    /// Entry i: the namespace's icon index of image i, so that items sharing an icon share
+    /// an image.
+    std::array<int, maxImages> m_iconMap{};
     std::function<bool()> m_doubleClickHandler;
 };
 
