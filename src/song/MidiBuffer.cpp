@@ -49,16 +49,8 @@ void MidiBuffer::writeLong(std::uint32_t value)
 
 void MidiBuffer::writeVarLen(std::int32_t value)
 {
-    std::int32_t size = varLenSize(value);
-    if (!need(size))
-        return;
-    if (value < 0)
-        value &= 0x7F;
-    for (std::int32_t i = size - 1; i >= 0; --i) {
-        auto group = static_cast<std::uint8_t>(value >> (7 * i) & 0x7F);
-        m_cursor[size - 1 - i] = i > 0 ? static_cast<std::uint8_t>(group | 0x80) : group;
-    }
-    pass(size);
+    if (std::uint8_t* out = claim(varLenSize(value)))
+        putVarLen(out, value);
 }
 
 void MidiBuffer::writeChars(const char* source, std::int32_t n)

@@ -30,6 +30,16 @@ public:
     /// RIFF data chunk. Only ever lowers `remaining`; a negative count leaves nothing.
     void limitRemaining(std::int32_t count);
 
+    /// Takes over the position and `overflow` of `other`, a cursor over the same block; the
+    /// file path stays. A hot loop reads through a local cursor without a path, which the
+    /// compiler can keep in registers, and hands its position back with this.
+    void moveTo(const MidiBuffer& other)
+    {
+        m_cursor = other.m_cursor;
+        m_remaining = other.m_remaining;
+        m_overflow = other.m_overflow;
+    }
+
     /// The next byte without consuming it; sets `overflow` when none is left.
     std::uint8_t peekByte()
     {
@@ -119,6 +129,37 @@ public:
         return address;
     }
 
+    /// The address of the next `n` bytes for the caller to fill, passing them; null (and
+    /// `overflow`) when fewer remain. Lets an encoder check once per event.
+    std::uint8_t* claim(std::int32_t n)
+    {
+        if (!need(n))
+            return nullptr;
+        std::uint8_t* address = m_cursor;
+        pass(n);
+        return address;
+    }
+
+    /// Stores `value` as `writeVarLen` does at `out`, which must have room for
+    /// `varLenSize(value)` bytes; returns the address after it.
+    static std::uint8_t* putVarLen(std::uint8_t* out, std::int32_t value)
+    {
+        if (value < 0)
+            value &= 0x7F;
+        auto v = static_cast<std::uint32_t>(value);
+        if (v < 0x80) {
+            *out = static_cast<std::uint8_t>(v);
+            return out + 1;
+        }
+        int shift = 28;
+        while ((v >> shift) == 0)
+            shift -= 7;
+        for (; shift > 0; shift -= 7)
+            *out++ = static_cast<std::uint8_t>(0x80 | (v >> shift & 0x7F));
+        *out = static_cast<std::uint8_t>(v & 0x7F);
+        return out + 1;
+    }
+
     void writeByte(std::uint8_t value);
     void writeWord(std::uint16_t value);
     void writeLong(std::uint32_t value);
@@ -131,6 +172,8 @@ public:
     /// The number of bytes `writeVarLen` writes for `value`.
     static std::int32_t varLenSize(std::int32_t value)
     {
+        if (value < 0x80) // most delta times; negative values too
+            return 1;
         std::int32_t size = 1;
         while ((value >>= 7) > 0)
             ++size;

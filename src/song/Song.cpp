@@ -1,5 +1,6 @@
 #include "song/Song.h"
 
+#include "platform/Memory.h"
 #include "platform/Notifier.h"
 
 #include <algorithm>
@@ -78,30 +79,37 @@ void MidiEvent::setData(const std::uint8_t* address, std::int32_t n)
     length = n;
     std::memset(inlineData, 0, sizeof inlineData);
     externalData = nullptr;
-    if (n > 4)
+    if (n > 4) {
         externalData = address;
-    else if (n > 0)
-        std::memcpy(inlineData, address, static_cast<std::size_t>(n));
+    } else {
+        // A loop rather than memcpy: a call costs more than copying at most four bytes.
+        for (std::int32_t i = 0; i < n; ++i)
+            inlineData[i] = address[i];
+    }
 }
 
-void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus)
+namespace {
+
+/// The decoder of `MidiEvent::decode`, kept here so the track reader's loop gets it inline.
+inline void decodeEvent(MidiEvent& event, MidiBuffer& buffer, std::uint8_t& runningStatus)
 {
-    delta = buffer.readVarLen();
+    event.delta = buffer.readVarLen();
     std::uint8_t next = buffer.peekByte();
     if (buffer.overflow())
         return;
     if (next < 0x80 && runningStatus >= 0x80) {
-        status = runningStatus;
+        event.status = runningStatus;
     } else {
-        status = buffer.readByte();
-        runningStatus = status;
+        event.status = buffer.readByte();
+        runningStatus = event.status;
     }
 
+    const std::uint8_t status = event.status;
     std::int32_t n = 0;
     if (status >= 0x80 && status <= 0xEF) {
         n = (status & 0xE0) == 0xC0 ? 1 : 2;
     } else if (status == 0xFF) {
-        metaType = buffer.readByte();
+        event.metaType = buffer.readByte();
         n = buffer.readVarLen();
     } else if (status == 0xF0 || status == 0xF7) {
         n = buffer.readVarLen();
@@ -109,35 +117,52 @@ void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus)
         return;
     }
     if (const std::uint8_t* data = buffer.take(n))
-        setData(data, n);
+        event.setData(data, n);
 }
 
-std::int32_t MidiEvent::encodedSize() const
+} // namespace
+
+void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus)
 {
-    std::int32_t size = MidiBuffer::varLenSize(delta) + 1;
-    if (status >= 0x80 && status <= 0xEF)
-        size += length;
-    else if (status == 0xFF)
-        size += 1 + MidiBuffer::varLenSize(length) + length;
-    else if (status == 0xF0 || status == 0xF7)
-        size += MidiBuffer::varLenSize(length) + length;
-    return size;
+    decodeEvent(*this, buffer, runningStatus);
 }
+
+namespace {
+
+/// The encoder of `MidiEvent::encode`, here so the track writer's loop gets it inline.
+inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
+{
+    // One bounds check for the whole event: the block is sized exactly, so this nearly never
+    // fails, and when it does nothing of the event is written.
+    std::uint8_t* out = buffer.claim(event.encodedSize());
+    if (out == nullptr)
+        return;
+    out = MidiBuffer::putVarLen(out, event.delta);
+    *out++ = event.status;
+    if (event.status >= 0x80 && event.status <= 0xEF) {
+        // data as it stands
+    } else if (event.status == 0xFF) {
+        *out++ = event.metaType;
+        out = MidiBuffer::putVarLen(out, event.length);
+    } else if (event.status == 0xF0 || event.status == 0xF7) {
+        out = MidiBuffer::putVarLen(out, event.length);
+    } else {
+        return;
+    }
+    const std::uint8_t* source = event.data();
+    if (event.length > 4) {
+        std::memcpy(out, source, static_cast<std::size_t>(event.length));
+    } else {
+        for (std::int32_t i = 0; i < event.length; ++i)
+            out[i] = source[i];
+    }
+}
+
+} // namespace
 
 void MidiEvent::encode(MidiBuffer& buffer) const
 {
-    buffer.writeVarLen(delta);
-    buffer.writeByte(status);
-    if (status >= 0x80 && status <= 0xEF) {
-        buffer.writeRaw(data(), length);
-    } else if (status == 0xFF) {
-        buffer.writeByte(metaType);
-        buffer.writeVarLen(length);
-        buffer.writeRaw(data(), length);
-    } else if (status == 0xF0 || status == 0xF7) {
-        buffer.writeVarLen(length);
-        buffer.writeRaw(data(), length);
-    }
+    encodeEvent(*this, buffer);
 }
 
 // ---- Track
@@ -148,6 +173,7 @@ void Track::reserveFor(std::size_t needed)
     if (needed <= capacity)
         return;
     events.reserve(std::max({needed, capacity + minimumGrowth, capacity * 2}));
+    adviseHugePages(events.data(), events.capacity() * sizeof(MidiEvent));
 }
 
 bool Track::read(MidiBuffer& buffer, Notifier& notifier)
@@ -162,20 +188,23 @@ bool Track::read(MidiBuffer& buffer, Notifier& notifier)
         return refuse();
 
     const std::int32_t start = buffer.remaining();
+    MidiBuffer local(buffer.cursor(), buffer.remaining(), {});
     std::uint8_t runningStatus = 0;
     bool ended = false;
     try {
         // Few events take fewer than 3 bytes; a wrong guess only costs one geometric growth.
         if (chunkLength > 0)
             reserveFor(events.size() + static_cast<std::size_t>(chunkLength) / 3 + 1);
-        while (buffer.remaining() > 0) {
-            MidiEvent event;
-            event.decode(buffer, runningStatus);
-            if (buffer.overflow())
-                break;
+        while (local.remaining() > 0) {
             if (events.size() == events.capacity())
                 reserveFor(events.size() + 1);
-            events.push_back(event);
+            // Decoded in place: the array has room, so this cannot throw or move anything.
+            MidiEvent& event = events.emplace_back();
+            decodeEvent(event, local, runningStatus);
+            if (local.overflow()) {
+                events.pop_back();
+                break;
+            }
             if (isEndOfTrack(event)) {
                 ended = true;
                 break;
@@ -185,6 +214,7 @@ bool Track::read(MidiBuffer& buffer, Notifier& notifier)
         notifier.notify(outOfMemoryText);
         return refuse();
     }
+    buffer.moveTo(local);
     if (buffer.overflow() || !ended || start - buffer.remaining() != chunkLength)
         return refuse();
     return true;
@@ -207,11 +237,16 @@ bool Track::write(MidiBuffer& buffer, Notifier& notifier) const
 
     MidiBuffer header = buffer;
     writeChunkHeader(buffer, "MTrk", 0);
+    if (buffer.overflow())
+        return fail();
+    // A cursor without a path, which the compiler can keep in registers.
+    MidiBuffer local(buffer.cursor(), buffer.remaining(), {});
     for (const MidiEvent& event : events) {
-        if (buffer.overflow())
-            return fail();
-        event.encode(buffer);
+        if (local.overflow())
+            break;
+        encodeEvent(event, local);
     }
+    buffer.moveTo(local);
     if (buffer.overflow())
         return fail();
     writeChunkHeader(header, "MTrk", header.remaining() - buffer.remaining() - 8);

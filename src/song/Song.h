@@ -32,7 +32,17 @@ struct MidiEvent
     void decode(MidiBuffer& buffer, std::uint8_t& runningStatus);
     /// Writes the event with its status byte and shortest quantities.
     void encode(MidiBuffer& buffer) const;
-    std::int32_t encodedSize() const;
+    std::int32_t encodedSize() const
+    {
+        std::int32_t size = MidiBuffer::varLenSize(delta) + 1;
+        if (status >= 0x80 && status <= 0xEF)
+            size += length;
+        else if (status == 0xFF)
+            size += 1 + MidiBuffer::varLenSize(length) + length;
+        else if (status == 0xF0 || status == 0xF7)
+            size += MidiBuffer::varLenSize(length) + length;
+        return size;
+    }
 };
 
 /// One "MTrk" chunk.
