@@ -1,0 +1,107 @@
+#include "platform/qt/MessageBoxes.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include <new>
+#include <utility>
+
+namespace sorvanel::ui {
+
+namespace {
+
+// German only, shown in both languages.
+constexpr const char* errorCaption = "Fehler";
+constexpr const char* errorBoxOutOfMemory = "Nicht genügend freier Speicher !";
+constexpr const char* errorBoxFailed = "Unbekannter Fehler aufgetreten !";
+
+QPointer<QWidget>& mainWindowSlot()
+{
+    static QPointer<QWidget> window;
+    return window;
+}
+
+MessageBoxShower& installedShower()
+{
+    static MessageBoxShower shower;
+    return shower;
+}
+
+void execMessageBox(
+    QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    // Notices quote file names and texts such as "<no midi file changed>": never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+// A fall-back box may fail as well; there is nothing left to tell the user then.
+void showFallBack(const char* text) noexcept
+{
+    try {
+        showMessageBox(
+            applicationMainWindow(), QMessageBox::Critical, QString(), QString::fromUtf8(text));
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+void setApplicationMainWindow(QWidget* window)
+{
+    mainWindowSlot() = window;
+}
+
+QWidget* applicationMainWindow()
+{
+    return mainWindowSlot().data();
+}
+
+MessageBoxShower setMessageBoxShower(MessageBoxShower shower)
+{
+    return std::exchange(installedShower(), std::move(shower));
+}
+
+void showMessageBox(
+    QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text)
+{
+    if (const MessageBoxShower& shower = installedShower())
+        shower(owner, icon, caption, text);
+    else
+        execMessageBox(owner, icon, caption, text);
+}
+
+void ShowErrorBox(QWidget* owner, const QString& text)
+{
+    try {
+        showMessageBox(owner ? owner : applicationMainWindow(), QMessageBox::Critical,
+            QString::fromUtf8(errorCaption), text);
+    } catch (const std::bad_alloc&) {
+        showFallBack(errorBoxOutOfMemory);
+    } catch (...) {
+        showFallBack(errorBoxFailed);
+    }
+}
+
+void ShowErrorBox(QWidget* owner, std::string_view text)
+{
+    try {
+        ShowErrorBox(owner, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    } catch (const std::bad_alloc&) {
+        showFallBack(errorBoxOutOfMemory);
+    }
+}
+
+void MessageBoxNotifier::notify(std::string_view text)
+{
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner)
+        owner = QApplication::activeWindow();
+    if (!owner)
+        owner = applicationMainWindow();
+    showMessageBox(owner, QMessageBox::Warning, QCoreApplication::applicationName(),
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+} // namespace sorvanel::ui

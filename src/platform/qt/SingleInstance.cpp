@@ -1,0 +1,104 @@
+#include "platform/qt/SingleInstance.h"
+
+#include "platform/qt/MessageBoxes.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QWidget>
+
+#include <unistd.h>
+
+namespace sorvanel::ui {
+
+namespace {
+
+constexpr char raiseRequest[] = "raise\n";
+
+// sockaddr_un::sun_path holds 108 bytes on Linux, 104 on some systems, with its terminator.
+constexpr qsizetype longestSocketPath = 103;
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& title, QObject* parent)
+    : QObject(parent)
+    , m_name(serverName(title))
+{
+    connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::takeConnection);
+}
+
+QString SingleInstance::serverName(const QString& title)
+{
+    return serverName(title, QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+}
+
+QString SingleInstance::serverName(const QString& title, const QString& runtimeDir)
+{
+    QString name = QStringLiteral("%1-%2").arg(title).arg(::getuid());
+    if (runtimeDir.isEmpty())
+        return name;
+    QString path = QDir(runtimeDir).filePath(name);
+    return path.toLocal8Bit().size() <= longestSocketPath ? path : name;
+}
+
+bool SingleInstance::handOverToRunningInstance(int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_name);
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    socket.write(raiseRequest);
+    if (!socket.waitForBytesWritten(timeoutMs))
+        return false;
+    socket.disconnectFromServer();
+    return true;
+}
+
+bool SingleInstance::listen()
+{
+    if (m_server.listen(m_name))
+        return true;
+    if (m_server.serverError() != QAbstractSocket::AddressInUseError)
+        return false;
+    // Nobody answers on a socket whose owner was killed; it only blocks the name.
+    QLocalSocket probe;
+    probe.connectToServer(m_name);
+    if (probe.waitForConnected(500))
+        return false;
+    QLocalServer::removeServer(m_name);
+    return m_server.listen(m_name);
+}
+
+void SingleInstance::takeConnection()
+{
+    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequests(socket); });
+        readRequests(socket);
+    }
+}
+
+void SingleInstance::readRequests(QLocalSocket* socket)
+{
+    while (socket->canReadLine()) {
+        if (socket->readLine() == raiseRequest)
+            emit raiseRequested();
+    }
+}
+
+void raiseApplicationWindows()
+{
+    QWidget* main = applicationMainWindow();
+    if (main && main->isVisible()) {
+        main->raise();
+        main->activateWindow();
+    }
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != main) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
+} // namespace sorvanel::ui
