@@ -1,0 +1,97 @@
+#include "ui/controls/ColumnListBox.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+using namespace sorvanel::ui;
+
+namespace {
+
+bool provide(int line, QString& text, void* data)
+{
+    const auto* lines = static_cast<const QStringList*>(data);
+    if (line >= lines->size() || (*lines)[line] == "unknown")
+        return false;
+    text = (*lines)[line];
+    return true;
+}
+
+/// Pixels of `line` that differ from the list's background.
+int inkOf(const ColumnListBox& list, int line)
+{
+    QImage picture = list.viewport()->grab().toImage();
+    const QColor base = list.palette().color(QPalette::Active, QPalette::Base);
+    const QRect item = list.itemRect(line);
+    int ink = 0;
+    for (int y = item.top(); y <= item.bottom(); ++y)
+        for (int x = item.left(); x <= item.right(); ++x)
+            ink += picture.pixelColor(x, y) != base;
+    return ink;
+}
+
+} // namespace
+
+class ColumnListBoxTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsAtMostTenColumns()
+    {
+        ColumnListBox list;
+        list.SetColumns(provide, nullptr, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+        QCOMPARE(list.columnCount(), 10);
+        QCOMPARE(list.columnWidths().back(), 10);
+        list.SetColumns(provide, nullptr, {});
+        QCOMPARE(list.columnCount(), 0);
+    }
+
+    void drawsOnlyWhatTheColumnsTake_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("inked");
+        QTest::newRow("plain text") << "WWWW" << true;
+        QTest::newRow("parts after the last column dropped") << "\t\t\tWWWW" << false;
+        QTest::newRow("text in the open column") << "\t\tWWWW" << true;
+        QTest::newRow("unknown line stays blank") << "unknown" << false;
+    }
+
+    void drawsOnlyWhatTheColumnsTake()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, inked);
+        QStringList lines{line};
+        ColumnListBox list;
+        list.SetColumns(provide, &lines, {20, 20});
+        list.AddItem();
+        list.AddItem(); // no text behind it: blank
+        list.resize(300, 100);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QCOMPARE(inkOf(list, 0) > 0, inked);
+        QCOMPARE(inkOf(list, 1), 0);
+    }
+
+    void scrollsWhenLinesDoNotFit()
+    {
+        QStringList lines;
+        for (int i = 0; i < 40; ++i)
+            lines.append(QString::number(i));
+        ColumnListBox list;
+        list.SetColumns(provide, &lines, {});
+        for (int i = 0; i < 40; ++i)
+            list.AddItem();
+        list.resize(200, list.itemHeight() * 5 + 20);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(list.verticalScrollBar()->isVisible());
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_End);
+        QVERIFY(list.GetTopIndex() > 30);
+        QTest::keyClick(&list, Qt::Key_Home);
+        QCOMPARE(list.GetTopIndex(), 0);
+    }
+};
+
+QTEST_MAIN(ColumnListBoxTest)
+#include "ColumnListBoxTest.moc"

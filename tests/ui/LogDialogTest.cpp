@@ -1,0 +1,91 @@
+#include "ui/LogDialog.h"
+
+#include "ui/controls/ColumnListBox.h"
+
+#include <QPushButton>
+#include <QTest>
+
+using namespace sorvanel::ui;
+
+class LogDialogTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsOneItemPerLine()
+    {
+        const std::vector<std::string> lines{
+            "File\tSysEx\tContr.\tReset", "", "Grüße.mid\t   3\t  12\t   0"};
+        LogDialog dialog(lines);
+        QCOMPARE(dialog.windowTitle(), QString("Protokoll"));
+        QCOMPARE(dialog.logList()->GetCount(), 3);
+        const std::vector<int> widths(
+            dialog.logList()->columnWidths().begin(), dialog.logList()->columnWidths().end());
+        QCOMPARE(widths, (std::vector<int>{350, 40, 40}));
+        QCOMPARE(dialog.logList()->providerData(), &dialog);
+    }
+
+    void givesLineTextsByIndex_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("known");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("first") << 0 << true << "File\tSysEx\tContr.\tReset";
+        QTest::newRow("empty line") << 1 << true << "";
+        QTest::newRow("non-ASCII name") << 2 << true << QString::fromUtf8("Grüße.mid\t   3");
+        QTest::newRow("past the end") << 3 << false << "untouched";
+        QTest::newRow("negative") << -1 << false << "untouched";
+    }
+
+    void givesLineTextsByIndex()
+    {
+        QFETCH(int, index);
+        QFETCH(bool, known);
+        QFETCH(QString, text);
+        const std::vector<std::string> lines{"File\tSysEx\tContr.\tReset", "", "Grüße.mid\t   3"};
+        LogDialog dialog(lines);
+        QString got = "untouched";
+        QCOMPARE(LogDialog::LogLineText(index, got, &dialog), known);
+        QCOMPARE(got, text);
+    }
+
+    void closesWithEnterAndEscape_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("focusOnList");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << false << int(QDialog::Accepted);
+        QTest::newRow("Enter on the list") << int(Qt::Key_Return) << true << int(QDialog::Accepted);
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << false << int(QDialog::Rejected);
+    }
+
+    void closesWithEnterAndEscape()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, focusOnList);
+        QFETCH(int, result);
+        const std::vector<std::string> lines{"<no midi file changed>"};
+        LogDialog dialog(lines);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog.control(LogDialog::OkButton));
+        if (focusOnList)
+            dialog.logList()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), result);
+    }
+
+    void closesWithOk()
+    {
+        const std::vector<std::string> lines;
+        LogDialog dialog(lines);
+        dialog.show();
+        QTest::mouseClick(dialog.control(LogDialog::OkButton), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+};
+
+QTEST_MAIN(LogDialogTest)
+#include "LogDialogTest.moc"
