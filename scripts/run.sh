@@ -5,5 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build
-build/src/cli/sorvanel-cli check tests/data/*.mid
-build/src/cli/sorvanel-cli title tests/data/*.mid
+exec build/src/app/Sorvanel

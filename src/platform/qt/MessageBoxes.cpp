@@ -1,5 +1,7 @@
 #include "platform/qt/MessageBoxes.h"
 
+#include "settings/Texts.h"
+
 #include <QApplication>
 #include <QPointer>
 
@@ -10,10 +12,10 @@ namespace sorvanel::ui {
 
 namespace {
 
-// German only, shown in both languages.
-constexpr const char* errorCaption = "Fehler";
-constexpr const char* errorBoxOutOfMemory = "Nicht genügend freier Speicher !";
-constexpr const char* errorBoxFailed = "Unbekannter Fehler aufgetreten !";
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QPointer<QWidget>& mainWindowSlot()
 {
@@ -37,11 +39,10 @@ void execMessageBox(
 }
 
 // A fall-back box may fail as well; there is nothing left to tell the user then.
-void showFallBack(const char* text) noexcept
+void showFallBack(std::string_view text) noexcept
 {
     try {
-        showMessageBox(
-            applicationMainWindow(), QMessageBox::Critical, QString(), QString::fromUtf8(text));
+        showMessageBox(applicationMainWindow(), QMessageBox::Critical, QString(), fromUtf8(text));
     } catch (...) {
     }
 }
@@ -76,20 +77,20 @@ void ShowErrorBox(QWidget* owner, const QString& text)
 {
     try {
         showMessageBox(owner ? owner : applicationMainWindow(), QMessageBox::Critical,
-            QString::fromUtf8(errorCaption), text);
+            fromUtf8(Texts::ErrorCaption), text);
     } catch (const std::bad_alloc&) {
-        showFallBack(errorBoxOutOfMemory);
+        showFallBack(Texts::ErrorBoxOutOfMemory);
     } catch (...) {
-        showFallBack(errorBoxFailed);
+        showFallBack(Texts::ErrorBoxFailed);
     }
 }
 
 void ShowErrorBox(QWidget* owner, std::string_view text)
 {
     try {
-        ShowErrorBox(owner, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        ShowErrorBox(owner, fromUtf8(text));
     } catch (const std::bad_alloc&) {
-        showFallBack(errorBoxOutOfMemory);
+        showFallBack(Texts::ErrorBoxOutOfMemory);
     }
 }
 
@@ -100,8 +101,8 @@ void MessageBoxNotifier::notify(std::string_view text)
         owner = QApplication::activeWindow();
     if (!owner)
         owner = applicationMainWindow();
-    showMessageBox(owner, QMessageBox::Warning, QCoreApplication::applicationName(),
-        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    showMessageBox(
+        owner, QMessageBox::Warning, QCoreApplication::applicationName(), fromUtf8(text));
 }
 
 } // namespace sorvanel::ui

@@ -1,6 +1,7 @@
 #include "ui/controls/ColumnListView.h"
 
 #include "platform/qt/MessageBoxes.h"
+#include "settings/Texts.h"
 #include "ui/controls/ListTextLayout.h"
 
 #include <QAbstractTableModel>
@@ -18,10 +19,6 @@
 namespace sorvanel::ui {
 
 namespace {
-
-// German only, shown in both languages.
-constexpr std::string_view notEnoughFreeMemory = "Nicht genügend freier Speicher!";
-constexpr std::string_view unknownException = "Unbekannter Ausnahmefehler!";
 
 QColor systemColour(const QPalette& palette, QPalette::ColorRole role)
 {
@@ -200,7 +197,7 @@ bool ColumnListView::Configure(int columnCount, RowTextProvider textProvider, vo
             std::make_unique<std::vector<QString>>(static_cast<std::size_t>(m_columnCount));
     } catch (const std::bad_alloc&) {
         m_columnTexts.reset();
-        ShowErrorBox(nullptr, notEnoughFreeMemory);
+        ShowErrorBox(nullptr, Texts::NotEnoughFreeMemory);
         return false;
     }
     return true;
@@ -368,9 +365,9 @@ std::optional<QString> ColumnListView::FitText(QPainter& dc, const QString& text
         return fitTextTo(text, width,
             [&metrics](QStringView piece) { return metrics.horizontalAdvance(piece.toString()); });
     } catch (const std::bad_alloc&) {
-        report(notEnoughFreeMemory);
+        report(Texts::NotEnoughFreeMemory);
     } catch (...) {
-        report(unknownException);
+        report(Texts::UnknownException);
     }
     return std::nullopt;
 }

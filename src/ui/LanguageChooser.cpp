@@ -1,0 +1,76 @@
+#include "ui/LanguageChooser.h"
+
+#include "settings/Language.h"
+#include "settings/Texts.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace sorvanel::ui {
+
+namespace {
+
+const DialogTemplate chooserTemplate{Texts::ChooseLanguage.data(), 186, 119};
+
+const ControlTemplate chooserControls[] = {
+    {noId, ControlKind::CenteredLabel, Texts::ChooseLanguagePrompt.data(), 27, 9, 136, 19},
+    {LanguageChooser::GermanRadio, ControlKind::RadioButton, Texts::ChooseLanguageGerman.data(), 72,
+        34, 73, 10},
+    {LanguageChooser::EnglishRadio, ControlKind::RadioButton, Texts::ChooseLanguageEnglish.data(),
+        72, 47, 39, 10},
+    {LanguageChooser::OkButton, ControlKind::DefaultPushButton, "OK", 68, 70, 50, 14},
+    {noId, ControlKind::CenteredLabel, Texts::ChooseLanguageNote.data(), 30, 98, 128, 18},
+};
+
+} // namespace
+
+LanguageChooser::LanguageChooser(SettingsStore& store, QWidget* parent)
+    : TemplateDialog(parent)
+    , m_store(store)
+{
+    buildFromTemplate(chooserTemplate, chooserControls);
+    for (int id : {GermanRadio, EnglishRadio})
+        connect(controlAs<QRadioButton>(id), &QRadioButton::clicked, this,
+            &LanguageChooser::OnLanguageClicked);
+    connect(
+        controlAs<QPushButton>(OkButton), &QPushButton::clicked, this, &LanguageChooser::accept);
+    OnInitDialog();
+}
+
+void LanguageChooser::OnInitDialog()
+{
+    controlAs<QPushButton>(OkButton)->setEnabled(false);
+}
+
+int LanguageChooser::selection() const
+{
+    if (controlAs<QRadioButton>(GermanRadio)->isChecked())
+        return 0;
+    if (controlAs<QRadioButton>(EnglishRadio)->isChecked())
+        return 1;
+    return -1;
+}
+
+void LanguageChooser::OnLanguageClicked()
+{
+    // There is no way back to no choice, so OK stays enabled from here on.
+    if (selection() != -1)
+        controlAs<QPushButton>(OkButton)->setEnabled(true);
+}
+
+void LanguageChooser::accept()
+{
+    if (!StoreLanguageChoice(m_store, selection()))
+        return;
+    TemplateDialog::accept();
+}
+
+void SettleUiLanguageWithChooser(SettingsStore& store)
+{
+    SettleUiLanguage(store, [&store] {
+        LanguageChooser chooser(store);
+        return chooser.exec() == QDialog::Accepted;
+    });
+}
+
+} // namespace sorvanel::ui
