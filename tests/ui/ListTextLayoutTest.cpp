@@ -115,6 +115,29 @@ private slots:
         QCOMPARE(got, cells);
     }
 
+    void keepsSelectedTextReadableWithoutFocus_data()
+    {
+        QTest::addColumn<QColor>("grayText");
+        QTest::addColumn<QColor>("highlightedText");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("light grey under white") << QColor("#bebebe") << QColor(Qt::white) << false;
+        QTest::newRow("dark grey under white") << QColor("#6d6d6d") << QColor(Qt::white) << true;
+        QTest::newRow("dark theme, black text") << QColor("#505050") << QColor(Qt::black) << false;
+    }
+
+    void keepsSelectedTextReadableWithoutFocus()
+    {
+        QFETCH(QColor, grayText);
+        QFETCH(QColor, highlightedText);
+        QFETCH(bool, kept);
+        QPalette palette;
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, grayText);
+        palette.setColor(QPalette::Active, QPalette::HighlightedText, highlightedText);
+        const QColor fill = grayTextFill(palette);
+        QVERIFY(contrastRatio(fill, highlightedText) >= 3.0);
+        QCOMPARE(fill == grayText, kept);
+    }
+
     void findsLastFullyVisibleRow_data()
     {
         QTest::addColumn<int>("top");

@@ -83,7 +83,7 @@ void ColumnListBox::drawItem(
     if (selected) {
         textColour = colours.color(QPalette::Active, QPalette::HighlightedText);
         fill = hasFocus() ? colours.color(QPalette::Active, QPalette::Highlight)
-                          : colours.color(QPalette::Disabled, QPalette::WindowText);
+                          : grayTextFill(colours);
     }
     dc.save();
     dc.fillRect(item, fill);

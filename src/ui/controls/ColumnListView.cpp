@@ -25,12 +25,6 @@ QColor systemColour(const QPalette& palette, QPalette::ColorRole role)
     return palette.color(QPalette::Active, role);
 }
 
-// The colour of disabled text, which a selected row takes while the list has no focus.
-QColor grayText(const QPalette& palette)
-{
-    return palette.color(QPalette::Disabled, QPalette::WindowText);
-}
-
 /// Rows as tall as a line of the list's font with a little air, the same for every row.
 class RowHeightDelegate : public QStyledItemDelegate
 {
@@ -387,8 +381,8 @@ void ColumnListView::drawRow(
     QColor textColour = systemColour(colours, QPalette::Text);
     if (selected) {
         textColour = systemColour(colours, QPalette::HighlightedText);
-        painter->fillRect(
-            rowBounds, focused ? systemColour(colours, QPalette::Highlight) : grayText(colours));
+        painter->fillRect(rowBounds,
+            focused ? systemColour(colours, QPalette::Highlight) : grayTextFill(colours));
     } else {
         painter->fillRect(rowBounds, systemColour(colours, QPalette::Base));
     }

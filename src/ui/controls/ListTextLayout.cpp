@@ -1,6 +1,7 @@
 #include "ui/controls/ListTextLayout.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace sorvanel::ui {
 
@@ -58,6 +59,36 @@ std::vector<CellSpan> lineCells(
 int lastFullyVisibleRow(int topIndex, int rowsPerPage, int rowCount)
 {
     return (topIndex + rowsPerPage < rowCount ? topIndex + rowsPerPage : rowCount) - 1;
+}
+
+namespace {
+
+double relativeLuminance(const QColor& colour)
+{
+    auto linear = [](float channel) {
+        return channel <= 0.03928f ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+        + 0.0722 * linear(colour.blueF());
+}
+
+} // namespace
+
+double contrastRatio(const QColor& a, const QColor& b)
+{
+    const double first = relativeLuminance(a);
+    const double second = relativeLuminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QColor grayTextFill(const QPalette& palette)
+{
+    QColor gray = palette.color(QPalette::Disabled, QPalette::WindowText);
+    const QColor text = palette.color(QPalette::Active, QPalette::HighlightedText);
+    const bool darken = relativeLuminance(text) > 0.5;
+    for (int step = 0; step < 20 && contrastRatio(gray, text) < 3.0; ++step)
+        gray = darken ? gray.darker(110) : gray.lighter(110);
+    return gray.toRgb();
 }
 
 } // namespace sorvanel::ui

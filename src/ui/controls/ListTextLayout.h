@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
+#include <QPalette>
 #include <QString>
 #include <QStringView>
 
@@ -51,5 +53,14 @@ std::vector<CellSpan> lineCells(
 /// The last row whose whole height is on the page: rows from `topIndex` on, `rowsPerPage` of
 /// them fully visible, `rowCount` in all. −1 when there is no row.
 int lastFullyVisibleRow(int topIndex, int rowsPerPage, int rowCount);
+
+/// How far apart two colours are for reading one on the other: 1 (the same) to 21 (black
+/// on white), from their relative luminance.
+double contrastRatio(const QColor& a, const QColor& b);
+
+/// The fill of a selected row while its list has no focus: the grey of disabled text, moved
+/// away from the highlighted text colour until that text reads on it (ratio 3 or more).
+/// Some styles' grey is so light that white text on it all but vanishes.
+QColor grayTextFill(const QPalette& palette);
 
 } // namespace sorvanel::ui
