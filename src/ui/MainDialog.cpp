@@ -1,0 +1,407 @@
+#include "ui/MainDialog.h"
+
+#include "cleaning/CleanRun.h"
+#include "cleaning/FileList.h"
+#include "platform/FileOps.h"
+#include "platform/Notifier.h"
+#include "platform/qt/WaitCursor.h"
+#include "settings/Language.h"
+#include "settings/SettingsStore.h"
+#include "settings/Texts.h"
+#include "ui/TextDecoding.h"
+#include "ui/WindowPlacement.h"
+#include "ui/controls/ColumnListView.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+
+#include <array>
+
+namespace sorvanel::ui {
+
+namespace {
+
+constexpr std::string_view folderValueName = "Folder";
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+constexpr DialogTemplate mainTemplate{
+    Texts::MainWindowTitle.data(), 365, 244, "MS Sans Serif", 8, /*resizable=*/true};
+
+constexpr std::array<ControlTemplate, 10> mainControls = {{
+    {MainDialog::SelectFolderButton, ControlKind::PushButton, "Select Folder", 4, 23, 56, 14},
+    {MainDialog::FolderLabel, ControlKind::Label, "", 65, 24, 297, 12, Sunken | VCenter},
+    {MainDialog::FileList, ControlKind::Custom, nullptr, 4, 40, 359, 186},
+    {MainDialog::SelectAllButton, ControlKind::PushButton, "Select All", 4, 229, 56, 14},
+    {MainDialog::CleanButton, ControlKind::PushButton, "Clean", 63, 229, 56, 14},
+    {MainDialog::ManualButton, ControlKind::PushButton, "Anleitung", 122, 229, 56, 14},
+    {MainDialog::ExitButton, ControlKind::DefaultPushButton, "Exit", 181, 229, 56, 14},
+    {MainDialog::HelpButton, ControlKind::IconButton, nullptr, 339, 1, 24, 20},
+    {MainDialog::VersionLine, ControlKind::Label, "Sorvanel 1.0", 5, 1, 250, 8},
+    {noId, ControlKind::Label, "Deletes SysEx and controller events from MIDI files", 5, 11, 250,
+        8},
+}};
+
+constexpr int fileNameColumnWidth = 250;
+constexpr int titleColumnWidth = 285;
+
+} // namespace
+
+void openDocumentWithDesktop(const QString& directory, const QString& document)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(directory).filePath(document)));
+}
+
+MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
+    : TemplateDialog(parent)
+    , m_services(std::move(services))
+{
+    // Minimize and maximize boxes; the window stands on its own in the task bar.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    buildFromTemplate(mainTemplate, mainControls);
+    m_helpButton = controlAs<QPushButton>(HelpButton);
+
+    connect(controlAs<QPushButton>(SelectFolderButton), &QPushButton::clicked, this,
+        &MainDialog::OnSelectFolder);
+    connect(controlAs<QPushButton>(SelectAllButton), &QPushButton::clicked, this,
+        &MainDialog::OnSelectAll);
+    connect(controlAs<QPushButton>(CleanButton), &QPushButton::clicked, this, &MainDialog::OnClean);
+    connect(
+        controlAs<QPushButton>(ManualButton), &QPushButton::clicked, this, &MainDialog::OnManual);
+    connect(controlAs<QPushButton>(ExitButton), &QPushButton::clicked, this, &MainDialog::reject);
+    if (m_helpButton)
+        connect(m_helpButton, &QPushButton::clicked, this, &MainDialog::OnHelpButton);
+    if (m_fileList)
+        connect(m_fileList, &ColumnListView::itemChanged, this, &MainDialog::OnListItemChanged);
+
+    OnInitDialog();
+}
+
+MainDialog::~MainDialog() = default;
+
+QWidget* MainDialog::createCustomControl(const ControlTemplate& row)
+{
+    if (row.id != FileList)
+        return TemplateDialog::createCustomControl(row);
+    m_fileList = new ColumnListView(this);
+    return m_fileList;
+}
+
+void MainDialog::OnInitDialog()
+{
+    QIcon appIcon(QStringLiteral(":/sorvanel/sorvanel.png"));
+    setWindowIcon(appIcon);
+
+    // Enter must press nothing here, neither "Exit" nor the focused button; the space bar
+    // still presses the focused button.
+    for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), this);
+        enter->setContext(Qt::WindowShortcut);
+        connect(enter, &QShortcut::activated, this, &MainDialog::OnEnterKey);
+    }
+
+    m_startDirectory = QDir::currentPath();
+
+    SettleUiLanguage(*m_services.store, m_services.runLanguageChooser);
+    const Language language = UiLanguage();
+
+    if (m_helpButton) {
+        m_helpButton->setIcon(QIcon(QStringLiteral(":/sorvanel/help.png")));
+        m_helpButton->setIconSize(m_helpButton->size() - QSize(8, 6));
+        m_helpButton->setToolTip(QStringLiteral("?"));
+    }
+
+    if (m_fileList) {
+        m_fileList->Configure(2, &MainDialog::FileListText, this, 4, true, true);
+        if (m_fileList->InsertColumn(
+                0, qs(Texts::FilenameColumn.pick(language)), Qt::AlignLeft, fileNameColumnWidth)
+                < 0
+            || m_fileList->InsertColumn(
+                   1, qs(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
+                < 0)
+            m_startupFailed = true;
+    }
+
+    QWidget* selectAll = control(SelectAllButton);
+    if (m_fileList && selectAll) {
+        QWidget* label = control(FolderLabel);
+        m_layoutMetrics = captureLayoutMetrics(rect(), m_fileList->geometry(),
+            label ? std::optional<QRect>(label->geometry()) : std::nullopt, selectAll->geometry());
+        m_layoutCaptured = true;
+    } else {
+        m_startupFailed = true;
+    }
+
+    if (language == Language::German) {
+        controlAs<QPushButton>(SelectFolderButton)->setText(qs(Texts::SelectFolder.german));
+        controlAs<QPushButton>(SelectAllButton)->setText(qs(Texts::SelectAll.german));
+        controlAs<QPushButton>(CleanButton)->setText(qs(Texts::Clean.german));
+        controlAs<QPushButton>(ExitButton)->setText(qs(Texts::Exit.german));
+    } else {
+        control(ManualButton)->hide();
+    }
+
+    restorePlacement();
+    UpdateButtons();
+    showFolder();
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+void MainDialog::restorePlacement()
+{
+    std::optional<WindowPlacement> placement = storedPlacement(*m_services.store);
+    if (!placement)
+        return;
+    // A rectangle on no screen at all (a monitor that is gone) would leave the window out of
+    // reach; it then opens where it would without a stored placement.
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableVirtualGeometry().intersects(placement->normal);
+    if (!onScreen)
+        return;
+    // The stored rectangle includes the frame, which is not known before the window is shown:
+    // take it as the inside for now and fit it once the frame is there.
+    setGeometry(placement->normal);
+    m_restoredFrame = placement->normal;
+    if (placement->showCommand == ShowMaximized)
+        setWindowState(Qt::WindowMaximized);
+}
+
+void MainDialog::showEvent(QShowEvent* event)
+{
+    TemplateDialog::showEvent(event);
+    if (m_restoredFrame)
+        QTimer::singleShot(0, this, &MainDialog::fitRestoredFrame);
+}
+
+void MainDialog::fitRestoredFrame()
+{
+    if (!m_restoredFrame)
+        return;
+    QRect frame = *m_restoredFrame;
+    m_restoredFrame.reset();
+    QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (margins.isNull() || windowState() != Qt::WindowNoState)
+        return;
+    setGeometry(frame.marginsRemoved(margins));
+}
+
+int MainDialog::exec()
+{
+    if (m_startupFailed)
+        return Rejected;
+    return TemplateDialog::exec();
+}
+
+void MainDialog::showFolder()
+{
+    if (auto* label = controlAs<QLabel>(FolderLabel))
+        label->setText(qs(m_folder));
+}
+
+bool MainDialog::FileListText(
+    int row, quintptr, int columnCount, std::span<QString> texts, void* providerData)
+{
+    auto* dialog = static_cast<MainDialog*>(providerData);
+    if (!dialog || row < 0 || static_cast<std::size_t>(row) >= dialog->m_entries.size())
+        return true;
+    const MidiFileEntry& entry = dialog->m_entries[static_cast<std::size_t>(row)];
+    std::size_t count = std::min(texts.size(), static_cast<std::size_t>(std::max(columnCount, 0)));
+    if (count > 0)
+        texts[0] = decodeStoredText(entry.fileName);
+    if (count > 1)
+        texts[1] = entry.title.empty() ? qs(Texts::NoTitleFound) : decodeStoredText(entry.title);
+    return true;
+}
+
+void MainDialog::UpdateButtons()
+{
+    if (QWidget* selectAll = control(SelectAllButton))
+        selectAll->setEnabled(!m_entries.empty());
+    if (QWidget* clean = control(CleanButton))
+        clean->setEnabled(m_fileList && m_fileList->GetSelectedCount() > 0);
+}
+
+void MainDialog::OnListItemChanged()
+{
+    UpdateButtons();
+}
+
+void MainDialog::ScanFolder()
+{
+    m_entries.clear();
+    if (m_fileList)
+        m_fileList->DeleteAllItems();
+    UpdateButtons();
+    if (m_folder.empty())
+        return;
+    {
+        WaitCursor busy;
+        std::vector<MidiFileEntry> found =
+            scanFolder(m_folder, *m_services.files, *m_services.notifier);
+        m_entries.reserve(std::max<std::size_t>(found.size(), 1000));
+        for (MidiFileEntry& entry : found)
+            m_entries.push_back(std::move(entry));
+        if (m_fileList)
+            for (std::size_t i = 0; i < m_entries.size(); ++i)
+                m_fileList->InsertItem(static_cast<int>(i), 0);
+        if (m_entries.empty())
+            m_services.notifier->notify(Texts::NoMidiFilesFound.pick());
+    }
+    UpdateButtons();
+}
+
+void MainDialog::OnSelectFolder()
+{
+    std::string initial = m_useStoredFolder
+        ? m_services.store->GetProfileString(settingsSection, folderValueName, "")
+        : m_folder;
+    if (std::optional<std::string> chosen = m_services.chooseFolder(this, initial)) {
+        m_folder = std::move(*chosen);
+        m_useStoredFolder = false;
+        ScanFolder();
+        showFolder();
+    }
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+void MainDialog::OnSelectAll()
+{
+    if (!m_fileList)
+        return;
+    if (m_fileList->GetSelectedCount() == m_fileList->GetItemCount())
+        m_fileList->DeselectAllRows();
+    else
+        m_fileList->SelectAllRows();
+    m_fileList->setFocus();
+}
+
+void MainDialog::OnClean()
+{
+    std::optional<CleanOptions> options = m_services.askCleanOptions(this);
+    if (options) {
+        std::vector<std::size_t> rows;
+        int selected = m_fileList ? m_fileList->GetSelectedCount() : 0;
+        if (selected > 0) {
+            std::vector<int> indices(static_cast<std::size_t>(selected));
+            indices.resize(static_cast<std::size_t>(m_fileList->GetSelectedRows(indices)));
+            rows.assign(indices.begin(), indices.end());
+        }
+        CleanRunResult result;
+        {
+            WaitCursor busy;
+            result = cleanFiles(
+                m_entries, rows, *options, *m_services.files, *m_services.notifier, UiLanguage());
+            for (std::size_t row : result.finishedRows)
+                m_fileList->DeselectRow(static_cast<int>(row));
+        }
+        if (m_fileList)
+            m_fileList->viewport()->update();
+        m_services.showLog(this, result.logLines);
+    }
+    UpdateButtons();
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+void MainDialog::OnHelpButton()
+{
+    m_services.openDocument(m_startDirectory, qs(Texts::HelpDocument.pick()));
+}
+
+void MainDialog::OnManual()
+{
+    m_services.openDocument(m_startDirectory, qs(Texts::ManualDocument));
+}
+
+void MainDialog::accept()
+{
+    OnOK();
+}
+
+void MainDialog::reject()
+{
+    OnCancel();
+}
+
+void MainDialog::OnCancel()
+{
+    OnOK();
+}
+
+void MainDialog::OnOK()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    if (windowHandle())
+        normal = normal.marginsAdded(windowHandle()->frameMargins());
+    storePlacement(*m_services.store, {normal, showCommandFor(windowState())});
+    if (!m_folder.empty())
+        m_services.store->WriteProfileString(settingsSection, folderValueName, m_folder);
+    TemplateDialog::accept();
+    m_closing = false;
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event)
+{
+    TemplateDialog::resizeEvent(event);
+    OnSize();
+}
+
+void MainDialog::OnSize()
+{
+    if (!m_fileList || !m_layoutCaptured)
+        return;
+    MainLayoutInput input;
+    input.window = rect();
+    input.list = m_fileList->geometry();
+    if (m_fileList->GetColumnCount() > 0)
+        input.column0Width = m_fileList->columnWidth(0);
+    QWidget* label = control(FolderLabel);
+    if (label)
+        input.label = label->geometry();
+    if (QWidget* version = control(VersionLine))
+        input.versionLine = version->geometry();
+    if (m_helpButton)
+        input.helpButton = m_helpButton->geometry();
+    std::vector<QWidget*> buttons;
+    for (int id : {SelectAllButton, CleanButton, ManualButton, ExitButton}) {
+        if (QWidget* button = control(id)) {
+            buttons.push_back(button);
+            input.buttons.push_back(button->geometry());
+        }
+    }
+
+    MainLayout layout = layoutMainWindow(m_layoutMetrics, input);
+    if (!layout.moved)
+        return;
+    m_fileList->setGeometry(layout.list);
+    if (layout.column1Width && m_fileList->GetColumnCount() > 1)
+        m_fileList->setColumnWidth(1, *layout.column1Width);
+    if (label && layout.label)
+        label->setGeometry(*layout.label);
+    if (m_helpButton && layout.helpButton)
+        m_helpButton->setGeometry(*layout.helpButton);
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        buttons[i]->setGeometry(layout.buttons[i]);
+}
+
+} // namespace sorvanel::ui

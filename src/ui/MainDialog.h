@@ -1,0 +1,143 @@
+#pragma once
+
+#include "cleaning/CleanOptions.h"
+#include "song/MidiFileEntry.h"
+#include "ui/MainLayout.h"
+#include "ui/controls/TemplateDialog.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+class QPushButton;
+
+namespace sorvanel {
+class FileOps;
+class Notifier;
+class SettingsStore;
+} // namespace sorvanel
+
+namespace sorvanel::ui {
+
+class ColumnListView;
+
+/// What the main window works with and the windows it runs. Each function runs its window
+/// modally and returns when it is closed; tests replace the ones they do not drive.
+struct MainDialogServices
+{
+    SettingsStore* store = nullptr;
+    FileOps* files = nullptr;
+    /// Where the file layer, the reader and the window's own notices go.
+    Notifier* notifier = nullptr;
+    /// The language chooser; true when it ended with OK (it has stored the choice then).
+    std::function<bool()> runLanguageChooser;
+    /// The folder chooser, starting at `initial`; the chosen folder (UTF-8) on OK.
+    std::function<std::optional<std::string>(QWidget* parent, const std::string& initial)>
+        chooseFolder;
+    /// The options dialog; the confirmed options on OK (it has saved them then).
+    std::function<std::optional<CleanOptions>(QWidget* parent)> askCleanOptions;
+    /// The log window over the lines of a run.
+    std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showLog;
+    /// Opens `document` (a name relative to `directory`) with the desktop's viewer.
+    std::function<void(const QString& directory, const QString& document)> openDocument;
+};
+
+/// Opens a document through the desktop (`QDesktopServices`); a missing one is not reported.
+void openDocumentWithDesktop(const QString& directory, const QString& document);
+
+/// The program's only top-level window: the current folder, its song files with their titles,
+/// and the commands to choose a folder, select files, clean them and leave. Building it settles
+/// the interface language (asking the user the first time), captions the controls in it and
+/// restores the placement of the last run; closing it in any way stores the placement and the
+/// chosen folder.
+class MainDialog : public TemplateDialog
+{
+    Q_OBJECT
+
+public:
+    enum ControlId {
+        SelectFolderButton = 1000,
+        FolderLabel = 1001,
+        FileList = 1002,
+        SelectAllButton = 1060,
+        CleanButton = 1061,
+        ManualButton = 1062,
+        ExitButton = 1063,
+        HelpButton = 1069,
+        VersionLine = 1129,
+    };
+
+    /// Every service must be set; the store, files and notifier must outlive the window.
+    explicit MainDialog(MainDialogServices services, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    /// Runs the window; answers at once with `Rejected` when it could not be set up.
+    int exec() override;
+    /// Whether start-up failed (the window must not run then).
+    bool startupFailed() const { return m_startupFailed; }
+
+    ColumnListView* fileList() const { return m_fileList; }
+    const std::vector<MidiFileEntry>& entries() const { return m_entries; }
+    /// The current folder, UTF-8; empty until one was chosen.
+    const std::string& folder() const { return m_folder; }
+    /// Where the help documents are opened.
+    const QString& startDirectory() const { return m_startDirectory; }
+    const LayoutMetrics& layoutMetrics() const { return m_layoutMetrics; }
+
+    /// The file list's text provider: the file name and the title (or "<no title found>") of
+    /// entry `row` of the `MainDialog` given as `providerData`; nothing for a row outside the
+    /// entries. Always true.
+    static bool FileListText(
+        int row, quintptr itemData, int columnCount, std::span<QString> texts, void* providerData);
+
+    /// Enables "Select All" when there are entries and "Clean" when a row is selected.
+    void UpdateButtons();
+    /// Replaces the entries and rows with the song files of `folder`.
+    void ScanFolder();
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+    void OnSelectFolder();
+    void OnSelectAll();
+    void OnClean();
+    void OnHelpButton();
+    void OnManual();
+    void OnListItemChanged();
+
+protected:
+    QWidget* createCustomControl(const ControlTemplate& row) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnOK();
+    void OnCancel();
+    void OnEnterKey() { }
+    void OnSize();
+    void restorePlacement();
+    void fitRestoredFrame();
+    void showFolder();
+
+    MainDialogServices m_services;
+    ColumnListView* m_fileList = nullptr;
+    QPushButton* m_helpButton = nullptr;
+    std::string m_folder;
+    QString m_startDirectory;
+    std::vector<MidiFileEntry> m_entries;
+    bool m_useStoredFolder = true;
+    LayoutMetrics m_layoutMetrics;
+    bool m_layoutCaptured = false;
+    bool m_startupFailed = false;
+    /// The stored outer rectangle to fit once the window's frame is known.
+    std::optional<QRect> m_restoredFrame;
+    bool m_closing = false;
+};
+
+} // namespace sorvanel::ui

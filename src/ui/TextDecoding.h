@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+namespace sorvanel::ui {
+
+/// Text stored as bytes of unknown encoding (song titles, file names) as it is shown: the bytes
+/// read as UTF-8 when they are valid UTF-8, else as Windows-1252, the encoding older song files
+/// were written in. Bytes that Windows-1252 leaves undefined keep their own value.
+QString decodeStoredText(std::string_view bytes);
+
+} // namespace sorvanel::ui
