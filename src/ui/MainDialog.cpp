@@ -174,10 +174,16 @@ void MainDialog::restorePlacement()
         onScreen = onScreen || screen->availableVirtualGeometry().intersects(placement->normal);
     if (!onScreen)
         return;
-    // The stored rectangle includes the frame, which is not known before the window is shown:
-    // take it as the inside for now and fit it once the frame is there.
+    // The stored rectangle includes the frame. Some platforms know the frame before the window
+    // is shown; others only once it is shown: then take the rectangle as the inside for now and
+    // fit it as soon as the frame is there and the window shows its normal size.
     setGeometry(placement->normal);
-    m_restoredFrame = placement->normal;
+    create();
+    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (frame.isNull())
+        m_restoredFrame = placement->normal;
+    else
+        setGeometry(placement->normal.marginsRemoved(frame));
     if (placement->showCommand == ShowMaximized)
         setWindowState(Qt::WindowMaximized);
 }
@@ -189,16 +195,22 @@ void MainDialog::showEvent(QShowEvent* event)
         QTimer::singleShot(0, this, &MainDialog::fitRestoredFrame);
 }
 
+void MainDialog::changeEvent(QEvent* event)
+{
+    TemplateDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_restoredFrame)
+        QTimer::singleShot(0, this, &MainDialog::fitRestoredFrame);
+}
+
 void MainDialog::fitRestoredFrame()
 {
-    if (!m_restoredFrame)
+    if (!m_restoredFrame || !isVisible() || windowState() != Qt::WindowNoState)
         return;
-    QRect frame = *m_restoredFrame;
-    m_restoredFrame.reset();
     QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (margins.isNull() || windowState() != Qt::WindowNoState)
+    if (margins.isNull())
         return;
-    setGeometry(frame.marginsRemoved(margins));
+    setGeometry(m_restoredFrame->marginsRemoved(margins));
+    m_restoredFrame.reset();
 }
 
 int MainDialog::exec()

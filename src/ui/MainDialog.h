@@ -114,6 +114,7 @@ protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void OnInitDialog();
