@@ -46,6 +46,10 @@ struct MainDialogServices
     std::function<void(const QString& directory, const QString& document)> openDocument;
 };
 
+/// The program's own windows, over `store`, `files` and `notifier`, which must outlive every
+/// window that uses them.
+MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifier& notifier);
+
 /// Opens a document through the desktop (`QDesktopServices`); a missing one is not reported.
 void openDocumentWithDesktop(const QString& directory, const QString& document);
 

@@ -1,0 +1,43 @@
+#include "ui/MainDialog.h"
+
+#include "ui/CleanOptionsDialog.h"
+#include "ui/LanguageChooser.h"
+#include "ui/LogDialog.h"
+#include "ui/shell/FolderChooser.h"
+
+namespace sorvanel::ui {
+
+MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifier& notifier)
+{
+    MainDialogServices s;
+    s.store = &store;
+    s.files = &files;
+    s.notifier = &notifier;
+    s.runLanguageChooser = [&store] {
+        // No owner: the main window is not shown yet.
+        LanguageChooser chooser(store);
+        return chooser.exec() == QDialog::Accepted;
+    };
+    s.chooseFolder = [&notifier](QWidget* parent,
+                         const std::string& initial) -> std::optional<std::string> {
+        FolderChooser chooser(notifier, parent);
+        chooser.path = initial;
+        if (chooser.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return chooser.path;
+    };
+    s.askCleanOptions = [&store, &notifier](QWidget* parent) -> std::optional<CleanOptions> {
+        CleanOptionsDialog dialog(store, notifier, parent);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.options();
+    };
+    s.showLog = [](QWidget* parent, const std::vector<std::string>& lines) {
+        LogDialog log(lines, parent);
+        log.exec();
+    };
+    s.openDocument = &openDocumentWithDesktop;
+    return s;
+}
+
+} // namespace sorvanel::ui
