@@ -5,4 +5,6 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build
-exec build/src/app/Sorvanel
+# The program opens its help documents from the folder it starts in; they lie beside it.
+cd build/src/app
+exec ./Sorvanel

@@ -1,9 +1,15 @@
 #include "app/Application.h"
-#include "app/MainWindowPlaceholder.h"
+#include "platform/FileOps.h"
+#include "platform/qt/MessageBoxes.h"
+#include "ui/MainDialog.h"
 
 int main(int argc, char** argv)
 {
     return sorvanel::ui::runApplication(argc, argv, [](sorvanel::SettingsStore& store) {
-        return std::make_unique<sorvanel::ui::MainWindowPlaceholder>(store);
+        // They serve the main window for the whole run.
+        static sorvanel::PosixFileOps files;
+        static sorvanel::ui::MessageBoxNotifier notifier;
+        return std::make_unique<sorvanel::ui::MainDialog>(
+            sorvanel::ui::standardServices(store, files, notifier));
     });
 }

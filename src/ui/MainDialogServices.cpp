@@ -1,8 +1,7 @@
-#include "ui/MainDialog.h"
-
 #include "ui/CleanOptionsDialog.h"
 #include "ui/LanguageChooser.h"
 #include "ui/LogDialog.h"
+#include "ui/MainDialog.h"
 #include "ui/shell/FolderChooser.h"
 
 namespace sorvanel::ui {
