@@ -134,6 +134,9 @@ void MainDialog::OnInitDialog()
                    1, qs(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
                 < 0)
             m_startupFailed = true;
+        // Column 1 takes the rest of the list's width whenever that changes, also when a
+        // vertical scroll bar comes or goes, so that one never brings a horizontal one along.
+        m_fileList->header()->setStretchLastSection(true);
     }
 
     QWidget* selectAll = control(SelectAllButton);
@@ -385,8 +388,6 @@ void MainDialog::OnSize()
     MainLayoutInput input;
     input.window = rect();
     input.list = m_fileList->geometry();
-    if (m_fileList->GetColumnCount() > 0)
-        input.column0Width = m_fileList->columnWidth(0);
     QWidget* label = control(FolderLabel);
     if (label)
         input.label = label->geometry();
@@ -406,8 +407,6 @@ void MainDialog::OnSize()
     if (!layout.moved)
         return;
     m_fileList->setGeometry(layout.list);
-    if (layout.column1Width && m_fileList->GetColumnCount() > 1)
-        m_fileList->setColumnWidth(1, *layout.column1Width);
     if (label && layout.label)
         label->setGeometry(*layout.label);
     if (m_helpButton && layout.helpButton)

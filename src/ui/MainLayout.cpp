@@ -56,12 +56,6 @@ MainLayout layoutMainWindow(const LayoutMetrics& m, const MainLayoutInput& in)
     out.moved = true;
     // Only the size changes; the list's top left corner stays where it is.
     out.list = QRect(in.list.topLeft(), QSize(listWidth, listHeight));
-    if (in.column0Width) {
-        // The 4 pixels leave room for the list's frame.
-        int width = listWidth - *in.column0Width - 4;
-        if (width > 0)
-            out.column1Width = width;
-    }
 
     if (in.label) {
         QRect label = *in.label;

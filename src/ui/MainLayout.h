@@ -33,7 +33,6 @@ struct MainLayoutInput
 {
     QRect window;
     QRect list;
-    std::optional<int> column0Width; ///< none when it cannot be read
     std::optional<QRect> label;
     std::optional<QRect> versionLine;
     std::optional<QRect> helpButton;
@@ -47,15 +46,13 @@ struct MainLayout
 {
     bool moved = false;
     QRect list;
-    /// Column 1 fills the list beside column 0; none when it should stay as it is.
-    std::optional<int> column1Width;
     std::optional<QRect> label;
     std::optional<QRect> helpButton;
     std::vector<QRect> buttons;
 };
 
 /// The main window's controls for a window resized to `input.window`: the list fills the
-/// window but for its captured margins, column 1 takes the rest of its width, the folder
+/// window but for its captured margins (its header stretches the last column), the folder
 /// label and the help button follow the list's right edge without passing the version line's
 /// right edge, and the bottom buttons follow the list's bottom.
 MainLayout layoutMainWindow(const LayoutMetrics& metrics, const MainLayoutInput& input);

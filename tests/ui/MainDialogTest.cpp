@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -662,7 +663,7 @@ private slots:
         QCOMPARE(list->pos(), listCorner);
         QCOMPARE(list->x() + list->width(), dialog->width() - m.listRightMargin);
         QCOMPARE(list->y() + list->height(), dialog->height() - m.listBottomMargin);
-        QCOMPARE(list->columnWidth(1), list->width() - 250 - 4);
+        QCOMPARE(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
         QCOMPARE(help->x() + help->width(), list->x() + list->width());
         QCOMPARE(label->x() + label->width(), list->x() + list->width());
         QCOMPARE(exit->y(), list->y() + list->height() + m.buttonGap);
@@ -678,6 +679,23 @@ private slots:
         dialog->resize(m.listLeft + m.listRightMargin, dialog->height());
         QCOMPARE(list->geometry(), listBefore);
         QCOMPARE(exit->geometry(), exitBefore);
+    }
+
+    void titleColumnFillsTheListBesideAVerticalScrollBar()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 60; ++i)
+            writeFile(dir.path() + QStringLiteral("/%1.mid").arg(i), songWithTitle("T"));
+        Harness h("E");
+        auto dialog = h.open();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        h.folderAnswer = dir.path().toStdString();
+        dialog->OnSelectFolder();
+        ColumnListView* list = dialog->fileList();
+        QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+        QTRY_COMPARE(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width());
+        QVERIFY(!list->horizontalScrollBar()->isVisible());
     }
 
     void fileListTextOutsideTheEntriesIsEmpty()

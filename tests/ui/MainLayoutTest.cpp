@@ -9,7 +9,6 @@ using sorvanel::ui::MainLayout;
 using sorvanel::ui::MainLayoutInput;
 
 Q_DECLARE_METATYPE(std::optional<QRect>)
-Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
@@ -33,7 +32,6 @@ MainLayoutInput templateInput(const QRect& resized)
     MainLayoutInput input;
     input.window = resized;
     input.list = list;
-    input.column0Width = 250;
     input.label = label;
     input.versionLine = versionLine;
     input.helpButton = helpButton;
@@ -86,41 +84,37 @@ private slots:
     {
         QTest::addColumn<QRect>("resized");
         QTest::addColumn<QRect>("list");
-        QTest::addColumn<std::optional<int>>("column1");
         QTest::addColumn<std::optional<QRect>>("label");
         QTest::addColumn<std::optional<QRect>>("help");
         QTest::addColumn<int>("buttonTop");
 
         // At the size it was captured at, nothing moves but the label, whose right edge
         // goes to the list's right edge.
-        QTest::newRow("template size") << window << list << std::optional<int>(628 - 250 - 4)
-                                       << std::optional<QRect>(QRect(114, 39, 521, 20))
-                                       << std::optional<QRect>(helpButton) << 372;
-        QTest::newRow("wider and taller")
-            << QRect(0, 0, 900, 500) << QRect(7, 65, 889, 405) << std::optional<int>(889 - 254)
-            << std::optional<QRect>(QRect(114, 39, 782, 20))
-            << std::optional<QRect>(QRect(854, 2, 42, 33)) << 475;
+        QTest::newRow("template size")
+            << window << list << std::optional<QRect>(QRect(114, 39, 521, 20))
+            << std::optional<QRect>(helpButton) << 372;
+        QTest::newRow("wider and taller") << QRect(0, 0, 900, 500) << QRect(7, 65, 889, 405)
+                                          << std::optional<QRect>(QRect(114, 39, 782, 20))
+                                          << std::optional<QRect>(QRect(854, 2, 42, 33)) << 475;
         // The help button and the label stop at the version line's right edge (447).
         QTest::newRow("narrow") << QRect(0, 0, 400, 300) << QRect(7, 65, 389, 205)
-                                << std::optional<int>(389 - 254)
+
                                 << std::optional<QRect>(QRect(114, 39, 333, 20))
                                 << std::optional<QRect>(QRect(447, 2, 42, 33)) << 275;
         QTest::newRow("help button just reaches the version line")
-            << QRect(0, 0, 493, 300) << QRect(7, 65, 482, 205) << std::optional<int>(482 - 254)
+            << QRect(0, 0, 493, 300) << QRect(7, 65, 482, 205)
             << std::optional<QRect>(QRect(114, 39, 375, 20))
             << std::optional<QRect>(QRect(447, 2, 42, 33)) << 275;
-        // Column 1 keeps its width when there is no room left for it.
-        QTest::newRow("column 1 would have no width")
-            << QRect(0, 0, 265, 300) << QRect(7, 65, 254, 205) << std::optional<int>()
+        QTest::newRow("list narrower than column 0")
+            << QRect(0, 0, 265, 300) << QRect(7, 65, 254, 205)
             << std::optional<QRect>(QRect(114, 39, 333, 20))
             << std::optional<QRect>(QRect(447, 2, 42, 33)) << 275;
-        QTest::newRow("smallest list: 1 × 1")
-            << QRect(0, 0, 12, 96) << QRect(7, 65, 1, 1) << std::optional<int>()
-            << std::optional<QRect>(QRect(114, 39, 333, 20))
-            << std::optional<QRect>(QRect(447, 2, 42, 33)) << 71;
+        QTest::newRow("smallest list: 1 × 1") << QRect(0, 0, 12, 96) << QRect(7, 65, 1, 1)
+                                              << std::optional<QRect>(QRect(114, 39, 333, 20))
+                                              << std::optional<QRect>(QRect(447, 2, 42, 33)) << 71;
         // Screen coordinates: only the distances to the window's edges count.
         QTest::newRow("window elsewhere on the screen")
-            << QRect(200, 100, 900, 500) << QRect(7, 65, 889, 405) << std::optional<int>(889 - 254)
+            << QRect(200, 100, 900, 500) << QRect(7, 65, 889, 405)
             << std::optional<QRect>(QRect(114, 39, 982, 20))
             << std::optional<QRect>(QRect(1054, 2, 42, 33)) << 575;
     }
@@ -131,7 +125,6 @@ private slots:
         MainLayout result = layoutMainWindow(templateMetrics(), templateInput(resized));
         QVERIFY(result.moved);
         QTEST(result.list, "list");
-        QTEST(result.column1Width, "column1");
         QTEST(result.label, "label");
         QTEST(result.helpButton, "help");
         QFETCH(int, buttonTop);
@@ -159,13 +152,11 @@ private slots:
     void missingControlsAreLeftOut()
     {
         MainLayoutInput input = templateInput(QRect(0, 0, 900, 500));
-        input.column0Width.reset();
         input.label.reset();
         input.versionLine.reset();
         input.buttons.clear();
         MainLayout result = layoutMainWindow(templateMetrics(), input);
         QVERIFY(result.moved);
-        QVERIFY(!result.column1Width);
         QVERIFY(!result.label);
         // Without the version line the help button stays where it is.
         QCOMPARE(result.helpButton, std::optional<QRect>(helpButton));
