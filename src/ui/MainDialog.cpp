@@ -323,8 +323,9 @@ void MainDialog::OnClean()
             WaitCursor busy;
             result = cleanFiles(
                 m_entries, rows, *options, *m_services.files, *m_services.notifier, UiLanguage());
-            for (std::size_t row : result.finishedRows)
-                m_fileList->DeselectRow(static_cast<int>(row));
+            if (m_fileList)
+                for (std::size_t row : result.finishedRows)
+                    m_fileList->DeselectRow(static_cast<int>(row));
         }
         if (m_fileList)
             m_fileList->viewport()->update();

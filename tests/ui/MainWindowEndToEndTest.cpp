@@ -28,7 +28,7 @@ namespace {
 
 /// Answers every modal window that opens while it lives: the options dialog with `options`
 /// (or Cancel), the log window by reading its lines and closing it, anything else by closing
-/// it. What it saw is kept in order.
+/// it; one that stays open anyway is closed after a while. What it saw is kept in order.
 class ModalDriver : public QObject
 {
 public:
@@ -46,9 +46,17 @@ private:
     void poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == m_last)
+        if (!modal)
             return;
+        if (modal == m_last) {
+            // A window that did not close when answered must not hang the test.
+            if (m_since.elapsed() > 5000)
+                if (auto* stuck = qobject_cast<QDialog*>(modal))
+                    stuck->reject();
+            return;
+        }
         m_last = modal;
+        m_since.start();
         seen.push_back(modal->metaObject()->className());
         if (auto* dialog = qobject_cast<CleanOptionsDialog*>(modal)) {
             if (options)
@@ -74,6 +82,7 @@ private:
 
     QTimer m_timer;
     QPointer<QWidget> m_last;
+    QElapsedTimer m_since;
 };
 
 Bytes song(std::string_view title)
