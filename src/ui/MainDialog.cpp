@@ -122,7 +122,6 @@ void MainDialog::OnInitDialog()
     if (m_helpButton) {
         m_helpButton->setIcon(QIcon(QStringLiteral(":/sorvanel/help.png")));
         m_helpButton->setIconSize(m_helpButton->size() - QSize(8, 6));
-        m_helpButton->setToolTip(QStringLiteral("?"));
     }
 
     if (m_fileList) {
