@@ -1,5 +1,6 @@
 #include "ui/LogDialog.h"
 
+#include "ui/TextDecoding.h"
 #include "ui/controls/ColumnListBox.h"
 
 #include <QPushButton>
@@ -48,7 +49,8 @@ bool LogDialog::LogLineText(int index, QString& text, void* providerData)
     if (index < 0 || static_cast<std::size_t>(index) >= dialog->m_logLines.size())
         return false;
     const std::string& line = dialog->m_logLines[static_cast<std::size_t>(index)];
-    text = QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
+    // A line carries a file name as the folder listing gave its bytes.
+    text = decodeStoredText(line);
     return true;
 }
 

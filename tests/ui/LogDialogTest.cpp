@@ -33,7 +33,8 @@ private slots:
         QTest::newRow("first") << 0 << true << "File\tSysEx\tContr.\tReset";
         QTest::newRow("empty line") << 1 << true << "";
         QTest::newRow("non-ASCII name") << 2 << true << QString::fromUtf8("Grüße.mid\t   3");
-        QTest::newRow("past the end") << 3 << false << "untouched";
+        QTest::newRow("Windows-1252 name") << 3 << true << QString::fromUtf8("Grüße.mid\t   1");
+        QTest::newRow("past the end") << 4 << false << "untouched";
         QTest::newRow("negative") << -1 << false << "untouched";
     }
 
@@ -42,7 +43,9 @@ private slots:
         QFETCH(int, index);
         QFETCH(bool, known);
         QFETCH(QString, text);
-        const std::vector<std::string> lines{"File\tSysEx\tContr.\tReset", "", "Grüße.mid\t   3"};
+        const std::vector<std::string> lines{"File\tSysEx\tContr.\tReset", "", "Grüße.mid\t   3",
+            "Gr\xFC\xDF"
+            "e.mid\t   1"};
         LogDialog dialog(lines);
         QString got = "untouched";
         QCOMPARE(LogDialog::LogLineText(index, got, &dialog), known);
