@@ -1,6 +1,7 @@
 // Throughput of cleaning: one large file (read, parse, clean, encode), a folder of small files
 // through the whole batch run (with backups and renames), and one long track cleaned alone at
 // growing sizes, where the time per event must stay flat.
+#include "ByteWriting.h"
 #include "cleaning/CleanRun.h"
 #include "cleaning/EventFilter.h"
 #include "platform/FileOps.h"
@@ -16,26 +17,9 @@
 namespace {
 
 using namespace sorvanel;
-using Bytes = std::vector<std::uint8_t>;
-
-void putVarLen(Bytes& out, std::uint32_t value)
-{
-    std::uint8_t groups[5];
-    int n = 0;
-    do {
-        groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (n-- > 1)
-        out.push_back(static_cast<std::uint8_t>(groups[n] | 0x80));
-    out.push_back(groups[0]);
-}
-
-void putBe32(Bytes& out, std::uint32_t value)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
+using bench::Bytes;
+using bench::putBigEndian;
+using bench::putVarLen;
 
 /// The events of a track: a mix of notes, kept and deleted controllers, pitch bend, program
 /// changes and SysEx, about half of which the benchmark options delete.
@@ -86,7 +70,7 @@ Bytes songFile(std::size_t events, int tracks)
             trackEvents(events / static_cast<std::size_t>(tracks), static_cast<unsigned>(t + 1));
         body.insert(body.end(), {0x00, 0xFF, 0x2F, 0x00});
         out.insert(out.end(), {'M', 'T', 'r', 'k'});
-        putBe32(out, static_cast<std::uint32_t>(body.size()));
+        putBigEndian(out, static_cast<std::uint32_t>(body.size()), 4);
         out.insert(out.end(), body.begin(), body.end());
     }
     return out;

@@ -1,6 +1,7 @@
 // Parse and encode throughput of the song model on large generated files, next to the two
 // floors they are measured against: copying the image and a bare one-pass scan of its events.
 
+#include "ByteWriting.h"
 #include "platform/Notifier.h"
 #include "song/Song.h"
 
@@ -11,10 +12,12 @@
 
 namespace {
 
+using bench::Bytes;
+using bench::putBigEndian;
+using bench::putVarLen;
 using sorvanel::MidiBuffer;
 using sorvanel::RecordingNotifier;
 using sorvanel::Song;
-using Bytes = std::vector<std::uint8_t>;
 
 struct Random
 {
@@ -25,24 +28,6 @@ struct Random
         return (state >> 8) % below;
     }
 };
-
-void putVarLen(Bytes& out, std::uint32_t value)
-{
-    std::uint8_t groups[5];
-    int n = 0;
-    do {
-        groups[n++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (n-- > 0)
-        out.push_back(static_cast<std::uint8_t>(groups[n] | (n > 0 ? 0x80 : 0)));
-}
-
-void putBig(Bytes& out, std::uint32_t value, int bytes)
-{
-    while (bytes-- > 0)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * bytes)));
-}
 
 /// A track body of about `events` events: mostly notes in running status, controllers,
 /// program changes, pitch bends, some SysEx (short and long) and meta events.
@@ -114,12 +99,12 @@ Sample makeFile(std::size_t tracks, std::size_t eventsPerTrack)
     Bytes& out = sample.image;
     out.insert(out.end(), {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0});
     out.push_back(tracks > 1 ? 1 : 0);
-    putBig(out, static_cast<std::uint32_t>(tracks), 2);
-    putBig(out, 480, 2);
+    putBigEndian(out, static_cast<std::uint32_t>(tracks), 2);
+    putBigEndian(out, 480, 2);
     for (std::size_t t = 0; t < tracks; ++t) {
         Bytes body = trackBody(random, eventsPerTrack, static_cast<std::uint8_t>(t % 16));
         out.insert(out.end(), {'M', 'T', 'r', 'k'});
-        putBig(out, static_cast<std::uint32_t>(body.size()), 4);
+        putBigEndian(out, static_cast<std::uint32_t>(body.size()), 4);
         out.insert(out.end(), body.begin(), body.end());
         sample.events += eventsPerTrack + 2;
     }
