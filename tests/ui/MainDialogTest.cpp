@@ -1,5 +1,6 @@
 #include "ui/MainDialog.h"
 
+#include "MainWindowTestFiles.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/Language.h"
@@ -23,7 +24,11 @@
 
 using namespace sorvanel;
 using namespace sorvanel::ui;
+using sorvanel::test::asBytes;
 using sorvanel::test::Bytes;
+using sorvanel::test::readFile;
+using sorvanel::test::rowTexts;
+using sorvanel::test::writeFile;
 
 namespace {
 
@@ -105,35 +110,6 @@ struct Harness
 QPushButton* button(const MainDialog& dialog, int id)
 {
     return dialog.controlAs<QPushButton>(id);
-}
-
-QStringList rowTexts(const MainDialog& dialog)
-{
-    QStringList rows;
-    for (int row = 0; row < dialog.fileList()->GetItemCount(); ++row) {
-        std::vector<QString> texts = dialog.fileList()->rowTexts(row);
-        rows << texts.at(0) + QLatin1Char('|') + texts.at(1);
-    }
-    return rows;
-}
-
-void writeFile(const QString& path, const Bytes& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray asBytes(const Bytes& bytes)
-{
-    return QByteArray(
-        reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 } // namespace

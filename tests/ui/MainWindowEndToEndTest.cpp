@@ -1,3 +1,4 @@
+#include "MainWindowTestFiles.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/SettingsStore.h"
@@ -22,7 +23,11 @@
 
 using namespace sorvanel;
 using namespace sorvanel::ui;
+using sorvanel::test::asBytes;
 using sorvanel::test::Bytes;
+using sorvanel::test::readFile;
+using sorvanel::test::rowTexts;
+using sorvanel::test::writeFile;
 
 namespace {
 
@@ -94,35 +99,6 @@ Bytes song(std::string_view title)
         events = hex("00 FF 03") + varLen(static_cast<std::uint32_t>(title.size())) + text(title)
             + events;
     return smf({track(events)});
-}
-
-void writeFile(const QString& path, const Bytes& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray asBytes(const Bytes& bytes)
-{
-    return QByteArray(
-        reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
-}
-
-QStringList rowTexts(const MainDialog& dialog)
-{
-    QStringList rows;
-    for (int row = 0; row < dialog.fileList()->GetItemCount(); ++row) {
-        std::vector<QString> texts = dialog.fileList()->rowTexts(row);
-        rows << texts.at(0) + QLatin1Char('|') + texts.at(1);
-    }
-    return rows;
 }
 
 } // namespace
