@@ -60,6 +60,8 @@ struct RunBuffers
 {
     std::vector<std::uint8_t> image;
     std::vector<std::uint8_t> output;
+    /// Cleared before each file; keeps its event storage.
+    Song song;
 };
 
 enum class FileOutcome { Finished, Stopped };
@@ -68,14 +70,15 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     Notifier& notifier, bool dryRun, RunBuffers& buffers, std::vector<std::string>& lines,
     bool& wroteAny)
 {
+    // Emptied first: its events refer into the image that the read below replaces.
+    Song& song = buffers.song;
+    song.clear();
     files.readWhole(entry.fullPath, buffers.image);
     if (buffers.image.empty())
         return FileOutcome::Finished; // an empty file is neither parsed nor written
     if (buffers.image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         throw FileError("Cannot read", entry.fullPath, EFBIG);
 
-    // The song refers into the image, so the image outlives it.
-    Song song;
     MidiBuffer input(
         buffers.image.data(), static_cast<std::int32_t>(buffers.image.size()), entry.fullPath);
     if (!song.read(input, notifier))
