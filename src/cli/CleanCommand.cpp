@@ -26,6 +26,7 @@ struct CleanArguments
     std::vector<std::pair<std::string, std::string>> assignments; // NAME, VALUE
     bool storedOptions = false;
     bool dryRun = false;
+    bool recursive = false;
     std::vector<std::string> paths;
 };
 
@@ -44,6 +45,8 @@ std::optional<CleanArguments> parseArguments(
             parsed.storedOptions = true;
         } else if (argument == "--dry-run") {
             parsed.dryRun = true;
+        } else if (argument == "--recursive") {
+            parsed.recursive = true;
         } else if (argument == "--option" && i + 1 < arguments.size()) {
             const std::string& assignment = arguments[++i];
             auto equals = assignment.find('=');
@@ -132,7 +135,10 @@ int runClean(const CommandContext& context)
         std::error_code error;
         if (std::filesystem::is_directory(path, error)) {
             try {
-                for (MidiFileEntry& entry : listMidiFiles(path, context.files, context.notifier))
+                auto listed = arguments->recursive
+                    ? listMidiFilesWithSubfolders(path, context.files, context.notifier)
+                    : listMidiFiles(path, context.files, context.notifier);
+                for (MidiFileEntry& entry : listed)
                     entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());

@@ -26,12 +26,14 @@ constexpr CommandEntry commands[] = {
 
 constexpr const char* usage =
     "usage: sorvanel-cli check FILE...   report whether each file is a valid song\n"
-    "       sorvanel-cli title FILE...   print each file's song title\n"
+    "       sorvanel-cli title [--recursive] FILE|FOLDER...\n"
+    "                                    print each song's title\n"
     "       sorvanel-cli dump FILE       list every event of a file\n"
     "       sorvanel-cli clean [--option NAME=VALUE]... [--stored-options] [--dry-run]\n"
-    "                          FILE|FOLDER...\n"
+    "                          [--recursive] FILE|FOLDER...\n"
     "                                    clean files as the program does; NAME is a stored\n"
-    "                                    option name, flags take 0 or 1, slots hex digits\n";
+    "                                    option name, flags take 0 or 1, slots hex digits;\n"
+    "                                    --recursive takes in the songs of sub-folders\n";
 
 } // namespace
 

@@ -32,6 +32,7 @@ struct FolderItem
     std::string name; ///< without folder
     bool isDirectory = false;
     bool isHidden = false; ///< a name starting with "." (or the platform's hidden flag)
+    bool isLink = false; ///< a symbolic link; `isDirectory` tells what it points at
 };
 
 /// The file system as the core uses it. Every failing operation throws `FileError`, except

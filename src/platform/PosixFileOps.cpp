@@ -217,6 +217,9 @@ std::vector<FolderItem> PosixFileOps::listFolder(const std::string& folder)
             struct stat info
             {
             };
+            item.isLink = entry->d_type == DT_LNK
+                || (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISLNK(info.st_mode));
             item.isDirectory =
                 ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
         }
