@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <iostream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace sorvanel {
@@ -85,7 +89,7 @@ TEST(CleanRunPosix, BackupAppearingBetweenTestAndRenameIsNotReplaced)
     folder.write("a.mid.bak", hex("01"));
     PosixFileOps real;
     test::FaultyFileOps files(real);
-    files.hideFromExists = [](const std::string& path) { return path.ends_with(".bak"); };
+    files.hideFromKindOf = [](const std::string& path) { return path.ends_with(".bak"); };
     RecordingNotifier notifier;
     CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
     EXPECT_TRUE(result.stoppedEarly);
@@ -115,20 +119,245 @@ void expectFailureLeavesFileAsItWas(const std::string& fileName,
     EXPECT_NE(notifier.texts[0].find(expected), std::string::npos) << notifier.texts[0];
 }
 
-TEST(CleanRunPosix, ReadOnlyFolderLeavesTheFileAsItWas)
-{
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root ignores permissions";
-    expectFailureLeavesFileAsItWas(
-        "a.mid", [](const test::TempFolder& f) { ::chmod(f.path().c_str(), 0555); },
-        "Permission denied");
-}
-
 TEST(CleanRunPosix, NameAtTheLengthLimitLeavesTheFileAsItWas)
 {
-    // A real failure for every user: the temporary name is longer than the file's own.
+    // A real failure for every user: the backup's name does not fit.
     expectFailureLeavesFileAsItWas(
         std::string(250, 'n') + ".mid", [](const test::TempFolder&) {}, "File name too long");
+}
+
+/// Cleans `name` as an ordinary user (uid and gid 1000 in a child process when the tests run
+/// as root, so that permissions apply) and returns the messages, "stopped" first when the run
+/// stopped.
+std::string cleanAsUser(const test::TempFolder& folder, const std::string& name)
+{
+    auto run = [&] {
+        PosixFileOps files;
+        RecordingNotifier notifier;
+        std::string out = cleanOne(folder, name, files, notifier).stoppedEarly ? "stopped" : "";
+        for (const std::string& text : notifier.texts)
+            out += " " + text;
+        return out;
+    };
+    if (::geteuid() != 0)
+        return run();
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return "no pipe";
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        int status = 1;
+        if (::setgid(1000) == 0 && ::setuid(1000) == 0) {
+            std::string out = run();
+            status = ::write(channel[1], out.data(), out.size()) < 0 ? 1 : 0;
+        }
+        ::_exit(status);
+    }
+    ::close(channel[1]);
+    std::string out;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        out.append(buffer, static_cast<std::size_t>(got));
+    ::close(channel[0]);
+    ::waitpid(child, nullptr, 0);
+    return out;
+}
+
+TEST(CleanRunPosix, PermissionsOfTheUserDecide)
+{
+    struct Row
+    {
+        const char* name;
+        unsigned folderMode;
+        unsigned fileMode;
+        bool hadBackup;
+        const char* outcome; ///< the messages, or empty when the file is cleaned
+    };
+    const Row rows[] = {
+        {"read-only folder", 0555, 0644, false, "stopped Cannot create a temporary file"},
+        // Its current bytes exist nowhere else, and the user may not write them.
+        {"read-only file with a backup", 0777, 0444, true,
+            "stopped Cannot write \"%s\": Permission denied"},
+        // Its current bytes become the backup: nothing is lost.
+        {"read-only file without a backup", 0777, 0444, false, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempFolder folder;
+        folder.write("a.mid", dirty);
+        if (row.hadBackup)
+            folder.write("a.mid.bak", hex("01"));
+        ::chmod((folder / "a.mid").c_str(), row.fileMode);
+        ::chmod(folder.path().c_str(), row.folderMode);
+        std::string out = cleanAsUser(folder, "a.mid");
+        ::chmod(folder.path().c_str(), 0700);
+        std::string expected = row.outcome;
+        if (auto at = expected.find("%s"); at != std::string::npos)
+            expected.replace(at, 2, folder / "a.mid");
+        if (expected.empty()) {
+            EXPECT_EQ(out, "");
+            EXPECT_EQ(folder.read("a.mid"), cleaned);
+            EXPECT_EQ(folder.read("a.mid.bak"), dirty);
+            EXPECT_EQ(modeOf(folder / "a.mid"), row.fileMode);
+            continue;
+        }
+        EXPECT_TRUE(out.starts_with(expected)) << out;
+        EXPECT_EQ(folder.read("a.mid"), dirty);
+        EXPECT_EQ(folder.names().size(), row.hadBackup ? 2u : 1u);
+    }
+}
+
+TEST(CleanRunPosix, OnlyARegularFileUnderTheBackupsNameIsABackup)
+{
+    using Make = std::function<void(const test::TempFolder&)>;
+    const auto at = [](const test::TempFolder& f) { return f.path() / "a.mid.bak"; };
+    struct Row
+    {
+        const char* what;
+        Make make;
+        const char* refusal; ///< nullptr: it is a backup, kept as it is
+    };
+    const Row rows[] = {
+        {"regular file", [](const test::TempFolder& f) { f.write("a.mid.bak", hex("01")); },
+            nullptr},
+        {"unreadable regular file",
+            [&](const test::TempFolder& f) {
+                f.write("a.mid.bak", hex("01"));
+                fs::permissions(at(f), fs::perms::none);
+            },
+            nullptr},
+        {"link to a regular file",
+            [&](const test::TempFolder& f) {
+                f.write("other", hex("01"));
+                fs::create_symlink("other", at(f));
+            },
+            nullptr},
+        {"folder", [&](const test::TempFolder& f) { fs::create_directory(at(f)); },
+            "a folder has that name"},
+        {"link to a folder",
+            [&](const test::TempFolder& f) { fs::create_directory_symlink(f.path(), at(f)); },
+            "a folder has that name"},
+        {"dangling link", [&](const test::TempFolder& f) { fs::create_symlink("nowhere", at(f)); },
+            "a link that leads to no file"},
+        {"looping link", [&](const test::TempFolder& f) { fs::create_symlink("a.mid.bak", at(f)); },
+            "a link that leads to no file"},
+        {"pipe", [&](const test::TempFolder& f) { ::mkfifo(at(f).c_str(), 0600); },
+            "something that is not a file (a pipe, socket or device)"},
+        {"socket",
+            [&](const test::TempFolder& f) {
+                sockaddr_un address{};
+                address.sun_family = AF_UNIX;
+                std::string path = at(f).string();
+                ASSERT_LT(path.size(), sizeof address.sun_path);
+                std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+                int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+                ::close(fd);
+            },
+            "something that is not a file (a pipe, socket or device)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempFolder folder;
+        folder.write("a.mid", dirty);
+        row.make(folder);
+        auto before = fs::symlink_status(at(folder)).type();
+        PosixFileOps files;
+        RecordingNotifier notifier;
+        CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
+        EXPECT_EQ(fs::symlink_status(at(folder)).type(), before);
+        if (row.refusal == nullptr) {
+            EXPECT_FALSE(result.stoppedEarly);
+            EXPECT_EQ(folder.read("a.mid"), cleaned);
+            fs::permissions(at(folder), fs::perms::owner_read, fs::perm_options::add);
+            EXPECT_EQ(folder.read("a.mid.bak"), hex("01"));
+            continue;
+        }
+        EXPECT_TRUE(result.stoppedEarly);
+        EXPECT_EQ(folder.read("a.mid"), dirty);
+        ASSERT_EQ(notifier.texts.size(), 1u);
+        EXPECT_TRUE(notifier.texts[0].starts_with(
+            "Cannot make the backup \"" + (folder / "a.mid.bak") + "\": " + row.refusal))
+            << notifier.texts[0];
+        EXPECT_EQ(folder.names().size(), 2u) << "nothing new is left";
+    }
+}
+
+// What only a real file system shows: owners, pipes, long names, links.
+TEST(CleanRunPosix, RealFileSystemCases)
+{
+    const std::string longName = std::string(251 - 4, 'n') + ".mid";
+    struct Row
+    {
+        const char* what;
+        std::string name; ///< the file cleaned
+        std::function<void(const test::TempFolder&)> prepare;
+        std::function<void(const test::TempFolder&, const RecordingNotifier&)> check;
+    };
+    const Row rows[] = {
+        {"owner", "a.mid",
+            [](const test::TempFolder& f) {
+                if (::geteuid() == 0) {
+                    ASSERT_EQ(::chown((f / "a.mid").c_str(), 1000, 1000), 0);
+                }
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                if (::geteuid() != 0)
+                    return; // only root may give files away
+                struct stat info
+                {
+                };
+                for (const char* name : {"a.mid", "a.mid.bak"}) {
+                    ASSERT_EQ(::stat((f / name).c_str(), &info), 0);
+                    EXPECT_EQ(info.st_uid, 1000u) << name;
+                    EXPECT_EQ(info.st_gid, 1000u) << name;
+                }
+            }},
+        {"pipe", "p.mid", [](const test::TempFolder& f) { ::mkfifo((f / "p.mid").c_str(), 0600); },
+            [](const test::TempFolder& f, const RecordingNotifier& notifier) {
+                EXPECT_EQ(notifier.texts,
+                    std::vector<std::string>{
+                        "Cannot read \"" + (f / "p.mid") + "\": it is not a regular file"});
+            }},
+        {"251-byte name", longName, [&](const test::TempFolder& f) { f.write(longName, dirty); },
+            [&](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_EQ(f.read(longName), cleaned);
+                EXPECT_EQ(f.read(longName + ".bak"), dirty);
+            }},
+        {"link", "l.mid",
+            [](const test::TempFolder& f) {
+                fs::create_directory(f.path() / "sub");
+                f.write("sub/s.mid", dirty);
+                fs::create_symlink("sub/s.mid", f.path() / "l.mid");
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_TRUE(fs::is_symlink(f.path() / "l.mid"));
+                EXPECT_EQ(f.read("sub/s.mid"), cleaned);
+                EXPECT_EQ(f.read("sub/s.mid.bak"), dirty);
+                EXPECT_FALSE(fs::exists(f.path() / "l.mid.bak"));
+            }},
+        {"hard link", "a.mid",
+            [](const test::TempFolder& f) {
+                fs::create_hard_link(f.path() / "a.mid", f.path() / "h.mid");
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_EQ(f.read("a.mid"), cleaned);
+                EXPECT_EQ(f.read("h.mid"), dirty) << "other names keep the former contents";
+            }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempFolder folder;
+        folder.write("a.mid", dirty);
+        row.prepare(folder);
+        PosixFileOps files;
+        RecordingNotifier notifier;
+        cleanOne(folder, row.name, files, notifier);
+        row.check(folder, notifier);
+        for (const std::string& name : folder.names())
+            EXPECT_FALSE(name.starts_with(".sorvanel-")) << name << " was left behind";
+    }
 }
 
 TEST(CleanRunPosix, VanishedFolderStopsTheRun)
