@@ -229,6 +229,13 @@ TEST(CleanRun, FileAndMemoryFailuresAreReportedAndStopTheRun)
             "Cannot open \"/songs/b.mid\": No such file or directory"},
         {"out of memory", [](auto& f) { f.readOutOfMemory.insert("/songs/b.mid"); },
             std::string(outOfMemoryText)},
+        // Its bytes exist nowhere else, and the user may not write them.
+        {"read-only with a backup",
+            [](auto& f) {
+                f.readOnly.insert("/songs/b.mid");
+                f.files["/songs/b.mid.bak"] = {};
+            },
+            "Cannot write \"/songs/b.mid\": Permission denied"},
     };
     for (const Row& row : rows) {
         Folder folder;
@@ -245,6 +252,9 @@ TEST(CleanRun, FileAndMemoryFailuresAreReportedAndStopTheRun)
         EXPECT_EQ(notifier.texts, std::vector<std::string>{row.message});
         EXPECT_EQ(result.logLines.size(), 3u);
         EXPECT_EQ(*folder.file("c.mid"), dirty);
+        if (folder.file("b.mid") != nullptr) {
+            EXPECT_EQ(*folder.file("b.mid"), dirty);
+        }
         EXPECT_EQ(folder.files.syncCount, 1u) << "what was written before is synced";
     }
 }

@@ -30,6 +30,12 @@ std::optional<FileIdentity> MemoryFileOps::identify(const std::string& path) noe
     return FileIdentity{0, std::hash<std::string>()(path)};
 }
 
+void MemoryFileOps::checkWritable(const std::string& path)
+{
+    if (readOnly.count(path) != 0)
+        throw FileError("Cannot write", path, EACCES);
+}
+
 std::string MemoryFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool)
 {

@@ -16,6 +16,8 @@ public:
     std::map<std::string, int> readErrors;
     /// Paths whose read throws `std::bad_alloc`.
     std::set<std::string> readOutOfMemory;
+    /// Paths the user may not write.
+    std::set<std::string> readOnly;
     /// How `makeBackup` works, as on the three kinds of file system the real one meets.
     enum class Backup { SecondName, Move, Copy } backupBy = Backup::SecondName;
     std::size_t syncCount = 0;
@@ -26,7 +28,7 @@ public:
     EntryKind kindOf(const std::string& path) noexcept override;
     std::optional<FileIdentity> identify(const std::string& path) noexcept override;
     std::string resolveLinks(const std::string& path) override { return path; }
-    void checkWritable(const std::string&) override { }
+    void checkWritable(const std::string& path) override;
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
         std::size_t size, bool sync) override;
     bool makeBackup(const std::string& path, const std::string& backupPath,
