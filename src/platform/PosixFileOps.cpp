@@ -82,8 +82,10 @@ bool isTemporaryName(const char* name)
 /// Returns 0 or the errno of a failure to set the permission bits.
 int takeOwnerAndMode(int fd, const struct stat& model)
 {
-    if (::fchown(fd, model.st_uid, model.st_gid) != 0)
-        (void)::fchown(fd, static_cast<uid_t>(-1), model.st_gid);
+    if (::fchown(fd, model.st_uid, model.st_gid) != 0
+        && ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+        // Neither could be kept; the checks below see it.
+    }
     struct stat now
     {
     };
