@@ -365,6 +365,7 @@ void MainDialog::OnOK()
     if (m_closing)
         return;
     m_closing = true;
+    SettingsSession session(*m_services.store);
     QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     if (windowHandle())
         normal = normal.marginsAdded(windowHandle()->frameMargins());

@@ -518,6 +518,7 @@ private slots:
             std::vector<std::string>(
                 {"Settings/WindowLeft", "Settings/WindowTop", "Settings/WindowRight",
                     "Settings/WindowBottom", "Settings/WindowShowCmd", "Settings/Folder"}));
+        QCOMPARE(h.store.writesOutsideSession, 0); // one write of the settings file
         QCOMPARE(h.store.GetProfileString(settingsSection, "Folder", ""), dir.path().toStdString());
         QRect frame = dialog->frameGeometry();
         QCOMPARE(h.store.GetProfileInt(settingsSection, "WindowLeft", -1), frame.x());
