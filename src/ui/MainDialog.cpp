@@ -225,7 +225,7 @@ int MainDialog::exec()
 void MainDialog::showFolder()
 {
     if (auto* label = controlAs<QLabel>(FolderLabel))
-        label->setText(qs(m_folder));
+        label->setText(decodeStoredText(m_folder));
 }
 
 bool MainDialog::FileListText(
