@@ -71,13 +71,14 @@ std::vector<MidiFileEntry> listMidiFiles(
     const std::string& folder, FileOps& files, Notifier& notifier)
 {
     std::vector<MidiFileEntry> entries;
+    SongTitleReader titles;
     for (FolderItem& item : files.listFolder(folder)) {
         if (item.isHidden || item.isDirectory || !isListableName(item.name))
             continue;
         MidiFileEntry entry;
         entry.fullPath = joinPath(folder, item.name);
         entry.fileName = std::move(item.name);
-        if (readSongTitle(entry, files, notifier))
+        if (titles.read(entry, files, notifier))
             entries.push_back(std::move(entry));
     }
     SortEntries(entries);

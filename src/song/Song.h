@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sorvanel {
@@ -55,6 +56,10 @@ public:
     std::vector<MidiEvent> events;
 
     static constexpr std::size_t minimumGrowth = 10000;
+    /// The most events a track reserves before it has read any: a chunk's length says little
+    /// about its event count (one SysEx dump may fill it), so the array is sized from what the
+    /// first events show.
+    static constexpr std::size_t firstReserve = 4096;
 
     /// Reads one track chunk; shows the track message through `notifier` and returns false
     /// when the chunk is not a valid track.
@@ -71,6 +76,14 @@ public:
     /// Makes room for `needed` events: a full array grows by the larger of `minimumGrowth` and
     /// its own size, so long tracks never regrow in small steps.
     void reserveFor(std::size_t needed);
+
+private:
+    /// Grows a full array while the chunk is read, to the count that the `consumed` bytes
+    /// predict for the whole chunk, and at least by half, so irregular tracks still grow
+    /// geometrically.
+    void growWhileReading(std::int64_t consumed);
+
+    friend struct StoringEvents;
 };
 
 /// A whole Standard MIDI File.
@@ -105,8 +118,22 @@ public:
     void clear();
 
 private:
+    /// Decides which kept event array each track of the image at `buffer` starts with: the
+    /// longest chunk gets the largest array, and so on down, so a batch's arrays stay about as
+    /// large as its largest file needs wherever in a file its long tracks stand.
+    void planSpareEvents(const MidiBuffer& buffer);
+
     std::vector<std::vector<MidiEvent>> m_spareEvents;
+    /// For track i of the file being read, an index into `m_spareEvents` or `noSpare`.
+    std::vector<std::size_t> m_spareFor;
+    std::vector<std::pair<std::int32_t, std::size_t>> m_chunkOrder; // length, track
+    static constexpr std::size_t noSpare = static_cast<std::size_t>(-1);
 };
+
+/// Checks a file image exactly as `Song::read` does, refusing it with the same message, but
+/// keeps no events; on acceptance `title` holds the data of the first track-name meta event
+/// with at least one byte (empty when there is none). What the title lookup of a folder needs.
+bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title);
 
 /// The reader's texts; `%s` stands for the file's full path.
 inline constexpr const char* invalidFileText = "Invalid midi file structure - file: %s !";
