@@ -53,8 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static sorvanel::Song reused;
     reused.clear();
-    sorvanel::RecordingNotifier again;
-    check(reused.readImage(image, "in", again) == accepted && again.texts == notifier.texts,
+    sorvanel::RecordingNotifier reusedMessages;
+    check(reused.readImage(image, "in", reusedMessages) == accepted
+            && reusedMessages.texts == notifier.texts,
         "a reused song and a fresh one judge a file differently");
 
     if (!accepted) {
