@@ -74,13 +74,12 @@ bool isEndOfTrack(const MidiEvent& event)
 
 // ---- MidiEvent
 
-void MidiEvent::setData(const std::uint8_t* address, std::int32_t n)
+void MidiEvent::setData(const std::uint8_t* image, const std::uint8_t* address, std::int32_t n)
 {
     length = n;
     std::memset(inlineData, 0, sizeof inlineData);
-    externalData = nullptr;
     if (n > 4) {
-        externalData = address;
+        dataOffset = static_cast<std::uint32_t>(address - image);
     } else {
         // A loop rather than memcpy: a call costs more than copying at most four bytes.
         for (std::int32_t i = 0; i < n; ++i)
@@ -110,8 +109,8 @@ inline bool readVarLen(const std::uint8_t*& p, const std::uint8_t* end, std::uin
 /// The decoder of `MidiEvent::decode` over raw pointers, kept here so the track reader's loop
 /// gets it inline with `p` and `end` in registers. Decodes into a zero event and moves `p`
 /// past it; false when the block ends inside the event.
-inline bool decodeEvent(
-    MidiEvent& event, const std::uint8_t*& p, const std::uint8_t* end, std::uint8_t& runningStatus)
+inline bool decodeEvent(MidiEvent& event, const std::uint8_t*& p, const std::uint8_t* end,
+    std::uint8_t& runningStatus, const std::uint8_t* image)
 {
     std::uint32_t delta = 0;
     if (!readVarLen(p, end, delta) || p == end)
@@ -162,7 +161,7 @@ inline bool decodeEvent(
     case 0:
         break;
     default:
-        event.externalData = p;
+        event.dataOffset = static_cast<std::uint32_t>(p - image);
     }
     p += n;
     return true;
@@ -170,13 +169,13 @@ inline bool decodeEvent(
 
 } // namespace
 
-void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus)
+void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const std::uint8_t* image)
 {
     if (buffer.overflow())
         return;
     *this = MidiEvent();
     const std::uint8_t* p = buffer.cursor();
-    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus))
+    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus, image))
         buffer.passTo(p);
     else
         buffer.markOverflow();
@@ -185,7 +184,7 @@ void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus)
 namespace {
 
 /// The encoder of `MidiEvent::encode`, here so the track writer's loop gets it inline.
-inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
+inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer, const std::uint8_t* image)
 {
     // One bounds check for the whole event: the block is sized exactly, so this nearly never
     // fails, and when it does nothing of the event is written.
@@ -204,7 +203,7 @@ inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
     } else {
         return;
     }
-    const std::uint8_t* source = event.data();
+    const std::uint8_t* source = event.data(image);
     if (event.length > 4) {
         std::memcpy(out, source, static_cast<std::size_t>(event.length));
     } else {
@@ -215,9 +214,9 @@ inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
 
 } // namespace
 
-void MidiEvent::encode(MidiBuffer& buffer) const
+void MidiEvent::encode(MidiBuffer& buffer, const std::uint8_t* image) const
 {
-    encodeEvent(*this, buffer);
+    encodeEvent(*this, buffer, image);
 }
 
 // ---- Track
@@ -264,7 +263,8 @@ namespace {
 /// takes back a slot whose event was cut off, `keep(event)` sees each complete event. True
 /// when the chunk is a valid track; the caller shows the message otherwise.
 template <class Sink>
-bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkLength, Sink& sink)
+bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkLength,
+    const std::uint8_t* image, Sink& sink)
 {
     readChunkHeader(buffer, chunkId, chunkLength);
     if (buffer.overflow() || !sameId(chunkId, "MTrk") || chunkLength > buffer.remaining())
@@ -276,12 +276,12 @@ bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkL
     std::uint8_t runningStatus = 0;
     while (p != end) {
         MidiEvent& event = sink.slot(p - start);
-        if (!decodeEvent(event, p, end, runningStatus)) {
+        if (!decodeEvent(event, p, end, runningStatus, image)) {
             sink.drop();
             buffer.markOverflow();
             return false;
         }
-        sink.keep(event);
+        sink.keep(event, image);
         if (isEndOfTrack(event)) {
             buffer.passTo(p);
             return p - start == chunkLength;
@@ -306,15 +306,17 @@ struct StoringEvents
         return track.events.emplace_back();
     }
     void drop() { track.events.pop_back(); }
-    void keep(const MidiEvent&) { }
+    void keep(const MidiEvent&, const std::uint8_t*) { }
 };
 
 bool Track::read(MidiBuffer& buffer, Notifier& notifier)
 {
     bool valid = false;
+    if (image == nullptr)
+        image = buffer.cursor();
     try {
         StoringEvents sink{*this};
-        valid = readTrackChunk(buffer, chunkId, chunkLength, sink);
+        valid = readTrackChunk(buffer, chunkId, chunkLength, image, sink);
     } catch (const std::bad_alloc&) {
         notifier.notify(outOfMemoryText);
     }
@@ -347,7 +349,7 @@ bool Track::write(MidiBuffer& buffer, Notifier& notifier) const
     for (const MidiEvent& event : events) {
         if (local.overflow())
             break;
-        encodeEvent(event, local);
+        encodeEvent(event, local, image);
     }
     buffer.moveTo(local);
     if (buffer.overflow())
@@ -425,11 +427,11 @@ struct TitleSearch
         return event;
     }
     void drop() { }
-    void keep(const MidiEvent& e)
+    void keep(const MidiEvent& e, const std::uint8_t* image)
     {
         if (!found && e.status == 0xFF && e.metaType == 0x03 && e.length >= 1) {
             title.assign(
-                reinterpret_cast<const char*>(e.data()), static_cast<std::size_t>(e.length));
+                reinterpret_cast<const char*>(e.data(image)), static_cast<std::size_t>(e.length));
             found = true;
         }
     }
@@ -444,6 +446,8 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
         return false;
     };
 
+    // Long data is counted from here in every track.
+    const std::uint8_t* const image = buffer.cursor();
     SongHeader header;
     const bool headerValid = readSongHeader(buffer, header);
     std::memcpy(chunkId, header.chunkId, sizeof chunkId);
@@ -466,6 +470,7 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
     }
     for (std::int32_t i = 0; i < trackCount; ++i) {
         Track track;
+        track.image = image;
         auto index = static_cast<std::size_t>(i);
         if (index < m_spareFor.size() && m_spareFor[index] != noSpare)
             track.events.swap(m_spareEvents[m_spareFor[index]]);
@@ -512,6 +517,7 @@ void Song::planSpareEvents(const MidiBuffer& buffer)
 bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title)
 {
     title.clear();
+    const std::uint8_t* const image = buffer.cursor();
     SongHeader header;
     if (!readSongHeader(buffer, header)) {
         notifier.notify(withPath(invalidFileText, buffer.filePath()));
@@ -519,7 +525,7 @@ bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title)
     }
     TitleSearch search{MidiEvent(), title};
     for (std::int32_t i = 0; i < header.trackCount; ++i) {
-        if (!readTrackChunk(buffer, header.chunkId, header.chunkLength, search)) {
+        if (!readTrackChunk(buffer, header.chunkId, header.chunkLength, image, search)) {
             title.clear();
             notifier.notify(withPath(invalidTrackText, buffer.filePath()));
             return false;

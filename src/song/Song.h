@@ -12,27 +12,35 @@ namespace sorvanel {
 
 class Notifier;
 
-/// One track event. Data of up to 4 bytes is kept inline; longer data is referred to in the
-/// file image it was read from, which must outlive the event.
+/// One track event, 16 bytes. Data of up to 4 bytes is kept inline; longer data is referred
+/// to by its place in the file image it was read from, which must outlive the event. That
+/// place is counted from the `image` of the event's track, so the record stays half the size
+/// an address would make it: a song's arrays are most of what it costs to read.
 struct MidiEvent
 {
     std::int32_t delta = 0;
     std::uint8_t status = 0;
     std::uint8_t metaType = 0; ///< 0 unless status is FF
     std::int32_t length = 0; ///< data bytes, without status, meta type or length prefix
-    std::uint8_t inlineData[4] = {};
-    const std::uint8_t* externalData = nullptr;
+    union {
+        std::uint8_t inlineData[4] = {}; ///< `length` 1 to 4
+        std::uint32_t dataOffset; ///< `length` over 4: the data's distance from the image
+    };
 
     /// Sets `length` to n and keeps the data: copied inline for 1 to 4 bytes, referred to by
-    /// address above that.
-    void setData(const std::uint8_t* address, std::int32_t n);
-    const std::uint8_t* data() const { return length <= 4 ? inlineData : externalData; }
+    /// its distance from `image` above that (`address` lies at most 2 GB after `image`).
+    void setData(const std::uint8_t* image, const std::uint8_t* address, std::int32_t n);
+    /// The data, inline or inside `image`, the memory the track's long data is counted from.
+    const std::uint8_t* data(const std::uint8_t* image) const
+    {
+        return length <= 4 ? inlineData : image + dataOffset;
+    }
 
-    /// Reads one event at the buffer's cursor, applying and updating the running status.
-    /// A failure shows as the buffer's `overflow`.
-    void decode(MidiBuffer& buffer, std::uint8_t& runningStatus);
+    /// Reads one event at the buffer's cursor, applying and updating the running status;
+    /// long data is counted from `image`. A failure shows as the buffer's `overflow`.
+    void decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const std::uint8_t* image);
     /// Writes the event with its status byte and shortest quantities.
-    void encode(MidiBuffer& buffer) const;
+    void encode(MidiBuffer& buffer, const std::uint8_t* image) const;
     std::int32_t encodedSize() const
     {
         std::int32_t size = MidiBuffer::varLenSize(delta) + 1;
@@ -46,12 +54,17 @@ struct MidiEvent
     }
 };
 
+static_assert(sizeof(MidiEvent) == 16);
+
 /// One "MTrk" chunk.
 class Track
 {
 public:
     char chunkId[5] = {};
     std::int32_t chunkLength = 0;
+    /// Where the long data of the events is counted from: the start of the block the track
+    /// was read from (set by `read` when empty).
+    const std::uint8_t* image = nullptr;
     /// Grows by at least `minimumGrowth` events and geometrically beyond that (see `reserveFor`).
     std::vector<MidiEvent> events;
 
@@ -66,6 +79,9 @@ public:
     bool read(MidiBuffer& buffer, Notifier& notifier);
     bool write(MidiBuffer& buffer, Notifier& notifier) const;
     std::int32_t encodedSize() const;
+
+    /// The data of one of this track's events.
+    const std::uint8_t* data(const MidiEvent& event) const { return event.data(image); }
 
     /// Inserts a copy of `event` before `index` (0 <= index <= count); deltas are untouched.
     void insertEvent(const MidiEvent& event, std::size_t index);

@@ -230,16 +230,17 @@ TEST(SongReadTest, ShortDataIsInlineAndLongDataRefersIntoTheImage)
         smf({track(hex("00 F0 03 41 10 F7 | 00 F0 04 41 10 42 F7 | 00 F0 05 41 10 42 12 F7"))});
     Song song;
     ASSERT_TRUE(readSong(song, image).accepted);
-    const auto& events = song.tracks[0].events;
+    const Track& track = song.tracks[0];
+    const auto& events = track.events;
     ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(track.image, image.data());
     EXPECT_EQ(events[0].length, 3);
-    EXPECT_EQ(events[0].externalData, nullptr);
     EXPECT_EQ(toHex(Bytes(events[0].inlineData, events[0].inlineData + 4)), "41 10 F7 00");
-    EXPECT_EQ(events[1].data(), events[1].inlineData);
+    EXPECT_EQ(track.data(events[1]), events[1].inlineData);
     EXPECT_EQ(events[2].length, 5);
     // Header 14, track header 8, two events of 6 and 7 bytes, then delta, status and length.
-    EXPECT_EQ(events[2].data(), image.data() + 14 + 8 + 6 + 7 + 3);
-    EXPECT_EQ(toHex(Bytes(events[2].data(), events[2].data() + 5)), "41 10 42 12 F7");
+    EXPECT_EQ(track.data(events[2]), image.data() + 14 + 8 + 6 + 7 + 3);
+    EXPECT_EQ(toHex(Bytes(track.data(events[2]), track.data(events[2]) + 5)), "41 10 42 12 F7");
 }
 
 TEST(SongReadTest, KeepsHeaderFieldsAsRead)
