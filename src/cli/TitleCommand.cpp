@@ -23,6 +23,7 @@ int runTitle(const CommandContext& context)
     int status = 0;
     bool recursive = false;
     bool onlyPaths = false;
+    SongTitleReader titles;
     for (const std::string& path : context.arguments) {
         if (!onlyPaths && path == "--recursive") {
             recursive = true;
@@ -50,7 +51,7 @@ int runTitle(const CommandContext& context)
         MidiFileEntry entry;
         entry.fullPath = path;
         entry.fileName = path.substr(path.find_last_of('/') + 1);
-        if (!readSongTitle(entry, context.files, context.notifier)) {
+        if (!titles.read(entry, context.files, context.notifier)) {
             status = 1;
             continue;
         }
