@@ -3,6 +3,7 @@
 #include "platform/FileOps.h"
 #include "song/SongTitle.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sorvanel {
@@ -68,28 +69,48 @@ std::string joinPath(const std::string& folder, const std::string& name)
 }
 
 std::vector<MidiFileEntry> listMidiFiles(
-    const std::string& folder, FileOps& files, Notifier& notifier)
+    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
 {
-    std::vector<MidiFileEntry> entries;
+    std::vector<MidiFileEntry> candidates;
     for (FolderItem& item : files.listFolder(folder)) {
         if (item.isHidden || item.isDirectory || !isListableName(item.name))
             continue;
         MidiFileEntry entry;
         entry.fullPath = joinPath(folder, item.name);
         entry.fileName = std::move(item.name);
-        if (readSongTitle(entry, files, notifier))
-            entries.push_back(std::move(entry));
+        candidates.push_back(std::move(entry));
     }
+    // Read in name order, so that a scan stopped halfway lists the first files by name.
+    std::vector<std::size_t> readingOrder(candidates.size());
+    for (std::size_t i = 0; i < readingOrder.size(); ++i)
+        readingOrder[i] = i;
+    std::stable_sort(readingOrder.begin(), readingOrder.end(), [&](std::size_t a, std::size_t b) {
+        return CompareEntryNames(candidates[a].fileName, candidates[b].fileName) < 0;
+    });
+    std::vector<bool> listed(candidates.size(), false);
+    for (std::size_t i = 0; i < readingOrder.size(); ++i) {
+        MidiFileEntry& entry = candidates[readingOrder[i]];
+        if (!goesOn(progress, i, readingOrder.size(), entry.fileName))
+            break;
+        listed[readingOrder[i]] = readSongTitle(entry, files, notifier);
+    }
+    // Sorted from the folder's own order, as always, so that names differing only in case
+    // keep the order users know.
+    std::vector<MidiFileEntry> entries;
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        if (listed[i])
+            entries.push_back(std::move(candidates[i]));
     SortEntries(entries);
     return entries;
 }
 
-std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files, Notifier& notifier)
+std::vector<MidiFileEntry> scanFolder(
+    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
 {
     if (folder.empty())
         return {};
     try {
-        return listMidiFiles(folder, files, notifier);
+        return listMidiFiles(folder, files, notifier, progress);
     } catch (const FileError&) {
         return {};
     }

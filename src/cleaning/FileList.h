@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cleaning/RunProgress.h"
 #include "song/MidiFileEntry.h"
 
 #include <string>
@@ -28,13 +29,14 @@ std::string joinPath(const std::string& folder, const std::string& name);
 
 /// The song files of `folder` as the file list shows them: every listable `*.mid` file that
 /// the title lookup accepts (a refused one is left out after its message), sorted. Throws
-/// `FileError` when the folder cannot be listed.
-std::vector<MidiFileEntry> listMidiFiles(
-    const std::string& folder, FileOps& files, Notifier& notifier);
+/// `FileError` when the folder cannot be listed. `progress` is asked before each file is read;
+/// when it stops the scan, the files read so far are the result.
+std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
+    Notifier& notifier, const RunProgress& progress = {});
 
 /// As `listMidiFiles`, but a folder that is empty, missing or cannot be listed simply gives
 /// no entries.
-std::vector<MidiFileEntry> scanFolder(
-    const std::string& folder, FileOps& files, Notifier& notifier);
+std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files, Notifier& notifier,
+    const RunProgress& progress = {});
 
 } // namespace sorvanel
