@@ -1,5 +1,6 @@
 #include "cleaning/CleanRun.h"
 #include "cleaning/FileList.h"
+#include "cleaning/Restore.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
@@ -29,8 +30,10 @@ struct CleanArguments
     std::vector<std::string> paths;
 };
 
+/// Reads FILE|FOLDER arguments and, for `clean`, its options; null after the message when
+/// they do not fit.
 std::optional<CleanArguments> parseArguments(
-    const std::vector<std::string>& arguments, Notifier& notifier)
+    const std::vector<std::string>& arguments, Notifier& notifier, bool cleanOptions = true)
 {
     CleanArguments parsed;
     bool onlyPaths = false;
@@ -40,11 +43,11 @@ std::optional<CleanArguments> parseArguments(
             parsed.paths.push_back(argument);
         } else if (argument == "--") {
             onlyPaths = true;
-        } else if (argument == "--stored-options") {
+        } else if (cleanOptions && argument == "--stored-options") {
             parsed.storedOptions = true;
-        } else if (argument == "--dry-run") {
+        } else if (cleanOptions && argument == "--dry-run") {
             parsed.dryRun = true;
-        } else if (argument == "--option" && i + 1 < arguments.size()) {
+        } else if (cleanOptions && argument == "--option" && i + 1 < arguments.size()) {
             const std::string& assignment = arguments[++i];
             auto equals = assignment.find('=');
             if (equals == std::string::npos) {
@@ -106,6 +109,37 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+/// The files FILE|FOLDER arguments stand for: a named file as it is, a folder's song files
+/// as the file list shows them. Null after the message when a folder cannot be listed.
+std::optional<std::vector<MidiFileEntry>> resolveFileArguments(
+    const std::vector<std::string>& paths, FileOps& files, Notifier& notifier)
+{
+    std::vector<MidiFileEntry> entries;
+    for (const std::string& path : paths) {
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) {
+            try {
+                for (MidiFileEntry& entry : listMidiFiles(path, files, notifier))
+                    entries.push_back(std::move(entry));
+            } catch (const FileError& failure) {
+                notifier.notify(failure.what());
+                return std::nullopt;
+            }
+        } else {
+            entries.push_back({path, nameOf(path), {}});
+        }
+    }
+    return entries;
+}
+
+std::vector<std::size_t> everyRow(const std::vector<MidiFileEntry>& entries)
+{
+    std::vector<std::size_t> rows(entries.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = i;
+    return rows;
+}
+
 } // namespace
 
 int runClean(const CommandContext& context)
@@ -127,27 +161,26 @@ int runClean(const CommandContext& context)
         return wrongUsage;
     options->recomputeSlotValues();
 
-    std::vector<MidiFileEntry> entries;
-    for (const std::string& path : arguments->paths) {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
-            try {
-                for (MidiFileEntry& entry : listMidiFiles(path, context.files, context.notifier))
-                    entries.push_back(std::move(entry));
-            } catch (const FileError& failure) {
-                context.notifier.notify(failure.what());
-                return 1;
-            }
-        } else {
-            entries.push_back({path, nameOf(path), {}});
-        }
-    }
+    auto entries = resolveFileArguments(arguments->paths, context.files, context.notifier);
+    if (!entries)
+        return 1;
+    CleanRunResult result = cleanFiles(*entries, everyRow(*entries), *options, context.files,
+        context.notifier, UiLanguage(), arguments->dryRun, context.progress);
+    for (const std::string& line : result.logLines)
+        context.out << line << '\n';
+    return result.stoppedEarly ? 1 : 0;
+}
 
-    std::vector<std::size_t> rows(entries.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = i;
-    CleanRunResult result = cleanFiles(
-        entries, rows, *options, context.files, context.notifier, UiLanguage(), arguments->dryRun);
+int runRestore(const CommandContext& context)
+{
+    auto arguments = parseArguments(context.arguments, context.notifier, false);
+    if (!arguments)
+        return wrongUsage;
+    auto entries = resolveFileArguments(arguments->paths, context.files, context.notifier);
+    if (!entries)
+        return 1;
+    RestoreRunResult result = restoreFiles(*entries, everyRow(*entries), context.files,
+        context.notifier, UiLanguage(), context.progress);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
     return result.stoppedEarly ? 1 : 0;

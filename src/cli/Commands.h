@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cleaning/RunProgress.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct CommandContext
     std::ostream& out;
     FileOps& files;
     Notifier& notifier;
+    /// Told of each file of a long run; empty when nobody watches.
+    RunProgress progress = {};
 };
 
 /// Prints each file's name and "valid" or the reader's message; 1 when any file is invalid.
@@ -28,5 +32,9 @@ int runDump(const CommandContext& context);
 /// Cleans files and the song files of folders with the options given, printing the log;
 /// 1 when the run stopped at a file, 2 for wrong usage or options that do not pass the checks.
 int runClean(const CommandContext& context);
+/// Gives files and the song files of folders their backups' bytes back, printing what was
+/// restored; files without a backup are passed over. 1 when a file stopped the run, 2 for
+/// wrong usage.
+int runRestore(const CommandContext& context);
 
 } // namespace sorvanel

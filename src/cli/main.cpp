@@ -1,9 +1,12 @@
 #include "cli/Commands.h"
 #include "cli/StderrNotifier.h"
+#include "cli/TerminalProgress.h"
 #include "platform/FileOps.h"
 
 #include <cstring>
 #include <iostream>
+#include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +25,7 @@ constexpr CommandEntry commands[] = {
     {"title", sorvanel::runTitle, 1, unlimited},
     {"dump", sorvanel::runDump, 1, 1},
     {"clean", sorvanel::runClean, 1, unlimited},
+    {"restore", sorvanel::runRestore, 1, unlimited},
 };
 
 constexpr const char* usage =
@@ -31,7 +35,9 @@ constexpr const char* usage =
     "       sorvanel-cli clean [--option NAME=VALUE]... [--stored-options] [--dry-run]\n"
     "                          FILE|FOLDER...\n"
     "                                    clean files as the program does; NAME is a stored\n"
-    "                                    option name, flags take 0 or 1, slots hex digits\n";
+    "                                    option name, flags take 0 or 1, slots hex digits\n"
+    "       sorvanel-cli restore FILE|FOLDER...\n"
+    "                                    give cleaned files their backups' bytes back\n";
 
 } // namespace
 
@@ -46,7 +52,18 @@ int main(int argc, char** argv)
                 break;
             sorvanel::PosixFileOps files;
             sorvanel::StderrNotifier notifier;
-            int status = command.run({arguments, std::cout, files, notifier});
+            // A count on one line, only for a person watching a terminal.
+            std::optional<sorvanel::TerminalProgress> progress;
+            bool restoring = std::strcmp(command.name, "restore") == 0;
+            if ((restoring || std::strcmp(command.name, "clean") == 0) && ::isatty(STDERR_FILENO))
+                progress.emplace(notifier,
+                    restoring ? sorvanel::Texts::ProgressRestoring
+                              : sorvanel::Texts::ProgressCleaning);
+            sorvanel::RunProgress watch;
+            if (progress)
+                watch = std::ref(*progress);
+            int status = command.run({arguments, std::cout, files,
+                progress ? static_cast<sorvanel::Notifier&>(*progress) : notifier, watch});
             std::cout.flush();
             return status;
         }

@@ -49,6 +49,9 @@ public:
     /// we may not read). Never throws.
     virtual bool exists(const std::string& path) = 0;
 
+    /// True when `path` is a regular file, after following links. Never throws.
+    virtual bool isRegularFile(const std::string& path) = 0;
+
     /// Creates a new file next to `targetPath` under a name no other file has, with the
     /// permission bits of `targetPath` (when it exists), writes `size` bytes in one piece and
     /// closes it; with `sync` the contents are flushed to disk before it is closed. Returns
@@ -78,6 +81,7 @@ class PosixFileOps : public FileOps
 public:
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
     bool exists(const std::string& path) override;
+    bool isRegularFile(const std::string& path) override;
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
         std::size_t size, bool sync) override;
     void renameNoReplace(const std::string& from, const std::string& to) override;

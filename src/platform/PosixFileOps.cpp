@@ -116,6 +116,14 @@ bool PosixFileOps::exists(const std::string& path)
     return errno != ENOENT && errno != ENOTDIR;
 }
 
+bool PosixFileOps::isRegularFile(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 std::string PosixFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync)
 {

@@ -43,6 +43,8 @@ public:
         return m_inner.exists(path);
     }
 
+    bool isRegularFile(const std::string& path) override { return m_inner.isRegularFile(path); }
+
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
         std::size_t size, bool sync) override
     {

@@ -19,6 +19,11 @@ void MemoryFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>
 
 bool MemoryFileOps::exists(const std::string& path)
 {
+    return files.count(path) != 0 || folders.count(path) != 0;
+}
+
+bool MemoryFileOps::isRegularFile(const std::string& path)
+{
     return files.count(path) != 0;
 }
 
