@@ -5,6 +5,7 @@
 #include "settings/Texts.h"
 
 #include <new>
+#include <set>
 
 namespace sorvanel {
 
@@ -15,7 +16,11 @@ std::string backupPathOf(const std::string& path)
 
 bool hasBackup(FileOps& files, const std::string& path)
 {
-    return files.isRegularFile(backupPathOf(path));
+    try {
+        return files.kindOf(backupPathOf(files.resolveLinks(path))) == EntryKind::File;
+    } catch (const FileError&) {
+        return false;
+    }
 }
 
 RestoreRunResult restoreFiles(const std::vector<MidiFileEntry>& entries,
@@ -23,6 +28,7 @@ RestoreRunResult restoreFiles(const std::vector<MidiFileEntry>& entries,
     const RunProgress& progress)
 {
     RestoreRunResult result;
+    std::set<std::string> foldersWritten;
     try {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             std::size_t row = rows[i];
@@ -33,9 +39,13 @@ RestoreRunResult restoreFiles(const std::vector<MidiFileEntry>& entries,
                 result.cancelled = true;
                 break;
             }
-            if (hasBackup(files, entry.fullPath)) {
+            // A linked song's backup stands beside the file the link leads to.
+            std::string target = files.resolveLinks(entry.fullPath);
+            std::string backup = backupPathOf(target);
+            if (files.kindOf(backup) == EntryKind::File) {
                 // One rename: the cleaned bytes are replaced at once, and can be made again.
-                files.renameReplace(backupPathOf(entry.fullPath), entry.fullPath);
+                files.renameReplace(backup, target);
+                foldersWritten.insert(folderOf(target));
                 result.restoredRows.push_back(row);
             }
             result.finishedRows.push_back(row);
@@ -47,8 +57,14 @@ RestoreRunResult restoreFiles(const std::vector<MidiFileEntry>& entries,
         result.stoppedEarly = true;
         notifier.notify(outOfMemoryText);
     }
-    if (!result.restoredRows.empty())
-        files.syncAll();
+    for (const std::string& folder : foldersWritten) {
+        try {
+            files.syncFolder(folder);
+        } catch (const FileError& error) {
+            result.syncFailed = true;
+            notifier.notify(error.what());
+        }
+    }
 
     if (result.restoredRows.empty()) {
         result.logLines.emplace_back(Texts::NoOriginalRestored.pick(language));

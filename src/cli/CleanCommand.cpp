@@ -9,7 +9,6 @@
 #include "platform/qt/QtSettingsStore.h"
 #endif
 
-#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -109,27 +108,89 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-/// The files FILE|FOLDER arguments stand for: a named file as it is, a folder's song files
-/// as the file list shows them. Null after the message when a folder cannot be listed.
-std::optional<std::vector<MidiFileEntry>> resolveFileArguments(
-    const std::vector<std::string>& paths, FileOps& files, Notifier& notifier)
+/// Passes messages on and counts them.
+class CountingNotifier : public Notifier
+{
+public:
+    explicit CountingNotifier(Notifier& inner)
+        : m_inner(inner)
+    {
+    }
+    void notify(std::string_view text) override
+    {
+        ++count;
+        m_inner.notify(text);
+    }
+    std::size_t count = 0;
+
+private:
+    Notifier& m_inner;
+};
+
+/// Why a file named on the command line is not `done` ("cleaned", "restored"), or nothing: it
+/// must be a song file the file list would show. A missing or unexaminable one is left to the
+/// run, which says why.
+std::optional<std::string> refusal(const std::string& path, EntryKind kind, const char* done)
+{
+    if (!isListableName(nameOf(path)))
+        return "\"" + path + "\" is not " + done + ": only *.mid files that are not hidden are";
+    if (kind == EntryKind::BrokenLink || kind == EntryKind::Other)
+        return "\"" + path + "\" is not " + done + ": it is not a regular file";
+    return std::nullopt;
+}
+
+/// The files that FILE|FOLDER arguments stand for, shared by the commands that change files.
+struct FileArguments
 {
     std::vector<MidiFileEntry> entries;
+    /// How many broken files of the folders were left out (after their messages).
+    std::size_t leftOut = 0;
+};
+
+/// Resolves FILE|FOLDER arguments: every named file is checked before any is touched, and one
+/// the file list would not show is refused (status 2); a folder gives its song files as the
+/// file list shows them, its broken files left out after their messages; a folder that cannot
+/// be listed stops everything (status 1). Null with `status` set when the command must end.
+std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>& paths,
+    const CommandContext& context, const char* done, int& status)
+{
+    // Every file named is checked before any is touched.
+    std::vector<EntryKind> kinds;
+    bool refused = false;
     for (const std::string& path : paths) {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
+        kinds.push_back(context.files.kindOf(path));
+        if (kinds.back() == EntryKind::Folder)
+            continue;
+        if (auto reason = refusal(path, kinds.back(), done)) {
+            context.notifier.notify(*reason);
+            refused = true;
+        }
+    }
+    if (refused) {
+        status = wrongUsage;
+        return std::nullopt;
+    }
+
+    // A folder's broken files are left out after their message, as in the file list.
+    CountingNotifier listing(context.notifier);
+    FileArguments resolved;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        if (kinds[i] == EntryKind::Folder) {
             try {
-                for (MidiFileEntry& entry : listMidiFiles(path, files, notifier))
-                    entries.push_back(std::move(entry));
+                for (MidiFileEntry& entry : listMidiFiles(path, context.files, listing))
+                    resolved.entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
-                notifier.notify(failure.what());
+                context.notifier.notify(failure.what());
+                status = 1;
                 return std::nullopt;
             }
         } else {
-            entries.push_back({path, nameOf(path), {}});
+            resolved.entries.push_back({path, nameOf(path), {}});
         }
     }
-    return entries;
+    resolved.leftOut = listing.count;
+    return resolved;
 }
 
 std::vector<std::size_t> everyRow(const std::vector<MidiFileEntry>& entries)
@@ -161,14 +222,15 @@ int runClean(const CommandContext& context)
         return wrongUsage;
     options->recomputeSlotValues();
 
-    auto entries = resolveFileArguments(arguments->paths, context.files, context.notifier);
-    if (!entries)
-        return 1;
-    CleanRunResult result = cleanFiles(*entries, everyRow(*entries), *options, context.files,
-        context.notifier, UiLanguage(), arguments->dryRun, context.progress);
+    int status = 0;
+    auto resolved = resolveFileArguments(arguments->paths, context, "cleaned", status);
+    if (!resolved)
+        return status;
+    CleanRunResult result = cleanFiles(resolved->entries, everyRow(resolved->entries), *options,
+        context.files, context.notifier, UiLanguage(), arguments->dryRun, context.progress);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || resolved->leftOut > 0 ? 1 : 0;
 }
 
 int runRestore(const CommandContext& context)
@@ -176,14 +238,15 @@ int runRestore(const CommandContext& context)
     auto arguments = parseArguments(context.arguments, context.notifier, false);
     if (!arguments)
         return wrongUsage;
-    auto entries = resolveFileArguments(arguments->paths, context.files, context.notifier);
-    if (!entries)
-        return 1;
-    RestoreRunResult result = restoreFiles(*entries, everyRow(*entries), context.files,
-        context.notifier, UiLanguage(), context.progress);
+    int status = 0;
+    auto resolved = resolveFileArguments(arguments->paths, context, "restored", status);
+    if (!resolved)
+        return status;
+    RestoreRunResult result = restoreFiles(resolved->entries, everyRow(resolved->entries),
+        context.files, context.notifier, UiLanguage(), context.progress);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly ? 1 : 0;
+    return result.stoppedEarly || resolved->leftOut > 0 ? 1 : 0;
 }
 
 } // namespace sorvanel

@@ -16,9 +16,19 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes former = {1, 2, 3};
 const Bytes cleanedBytes = {4, 5};
 
+/// Files in memory; the names in `others` stand for something that is not a file.
+struct FilesAndOthers : test::MemoryFileOps
+{
+    std::set<std::string> others;
+    EntryKind kindOf(const std::string& path) noexcept override
+    {
+        return others.count(path) != 0 ? EntryKind::Folder : MemoryFileOps::kindOf(path);
+    }
+};
+
 struct Folder
 {
-    test::MemoryFileOps files;
+    FilesAndOthers files;
     std::vector<MidiFileEntry> entries;
 
     /// A listed file, with a backup unless `backup` is null.
@@ -44,7 +54,7 @@ TEST(Restore, GivesBackTheBackupsAndPassesOverFilesWithout)
     folder.add("a.mid");
     folder.add("b.mid", nullptr);
     folder.add("c.mid", nullptr);
-    folder.files.folders.insert("/songs/c.mid.bak"); // holds no former contents
+    folder.files.others.insert("/songs/c.mid.bak"); // holds no former contents
     folder.add("d.mid");
     RecordingNotifier notifier;
     RestoreRunResult result =
@@ -93,7 +103,7 @@ TEST(Restore, ProgressCanStopBetweenFiles)
 
 // Fails each step of restoring two files in turn: a failed rename leaves the file and its
 // backup as they were, the run stops there with the failure's text, and a file restored
-// before it stays restored.
+// before it stays restored; a failed flush at the end is reported after the renames.
 TEST(RestoreFaults, AFailedRenameLeavesBothNamesAsTheyWere)
 {
     std::set<std::string> failedKinds;
@@ -108,28 +118,30 @@ TEST(RestoreFaults, AFailedRenameLeavesBothNamesAsTheyWere)
             restoreFiles(folder.entries, folder.allRows(), files, notifier, Language::English);
         bool failed = failAt < files.steps;
         SCOPED_TRACE("failing step " + std::to_string(failAt));
+        std::size_t restored = 0;
         for (const char* name : {"/songs/a.mid", "/songs/b.mid"}) {
             const Bytes& now = folder.files.files.at(name);
-            bool restored = now == former;
-            EXPECT_TRUE(restored || now == cleanedBytes) << name;
-            EXPECT_EQ(folder.files.files.count(std::string(name) + ".bak"), restored ? 0u : 1u)
+            restored += now == former;
+            EXPECT_TRUE(now == former || now == cleanedBytes) << name;
+            EXPECT_EQ(folder.files.files.count(std::string(name) + ".bak"), now == former ? 0u : 1u)
                 << name;
         }
-        EXPECT_EQ(result.restoredRows.size(), result.finishedRows.size());
+        EXPECT_EQ(result.restoredRows.size(), restored);
         if (!failed) {
             EXPECT_FALSE(result.stoppedEarly);
-            EXPECT_EQ(result.restoredRows.size(), 2u);
+            EXPECT_EQ(restored, 2u);
             break;
         }
-        const std::string& step = files.log[static_cast<std::size_t>(failAt)];
-        failedKinds.insert(step.substr(0, step.find(' ')));
-        EXPECT_TRUE(result.stoppedEarly);
-        EXPECT_EQ(result.restoredRows.size(), static_cast<std::size_t>(failAt));
+        const std::string& step = files.stepsTaken[static_cast<std::size_t>(failAt)];
+        std::string kind = step.substr(0, step.find(' '));
+        failedKinds.insert(kind);
+        EXPECT_EQ(result.stoppedEarly, kind != "sync");
+        EXPECT_EQ(result.syncFailed, kind == "sync");
         ASSERT_EQ(notifier.texts.size(), 1u);
         EXPECT_NE(notifier.texts[0].find("Injected"), std::string::npos);
         ASSERT_LT(failAt, 10) << "the sweep does not end";
     }
-    EXPECT_EQ(failedKinds, std::set<std::string>{"rename-replace"});
+    EXPECT_EQ(failedKinds, (std::set<std::string>{"resolve", "rename-replace", "sync"}));
 }
 
 } // namespace
