@@ -92,7 +92,8 @@ ProgressDialog::ProgressDialog(QWidget* parent)
 {
     setObjectName(QStringLiteral("ProgressDialog"));
     setWindowTitle(QCoreApplication::applicationName());
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     m_name->setFixedWidth(nameWidth);
     m_bar->setTextVisible(false);
