@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace sorvanel::ui {
@@ -135,6 +136,13 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
     {
         WaitCursor busy;
         ProgressRun run(this, *m_services.notifier);
+        // The files done leave the selection as the run goes on.
+        std::size_t deselected = 0;
+        if (m_fileList && !preview)
+            run.advanced = [&](std::size_t index) {
+                for (; deselected < std::min(index, rows.size()); ++deselected)
+                    m_fileList->DeselectRow(static_cast<int>(rows[deselected]));
+            };
         run.run([&](ProgressRun::Work& work) {
             result = cleanFiles(m_entries, rows, options, *m_services.files, work.notifier,
                 UiLanguage(), preview,

@@ -180,7 +180,7 @@ void ProgressRun::run(const std::function<void(Work&)>& work)
     showTimer.setSingleShot(true);
     connect(&showTimer, &QTimer::timeout, this, &ProgressRun::showDialog);
     QTimer refreshTimer;
-    connect(&refreshTimer, &QTimer::timeout, this, &ProgressRun::refreshDialog);
+    connect(&refreshTimer, &QTimer::timeout, this, [this] { refreshDialog(false); });
 
     m_running = true;
     qApp->installEventFilter(this);
@@ -207,26 +207,30 @@ void ProgressRun::showDialog()
         return;
     m_dialog = new ProgressDialog(m_window);
     connect(m_dialog, &ProgressDialog::cancelRequested, this, [this] { m_cancelled = true; });
-    refreshDialog();
+    refreshDialog(true);
     m_dialog->show();
     m_dialogShown = true;
     // The arrow with a busy mark: Cancel can be pressed.
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-void ProgressRun::refreshDialog()
+void ProgressRun::refreshDialog(bool always)
 {
-    if (!m_dialog)
+    if (!m_dialog && !advanced)
         return;
     Report report;
     {
         std::lock_guard lock(m_reportLock);
-        if (!m_report.fresh)
+        if (!m_report.fresh && !always)
             return;
         m_report.fresh = false;
         report = m_report;
     }
-    m_dialog->showFile(report.format, report.index, report.count, decodeStoredText(report.name));
+    if (advanced)
+        advanced(report.index);
+    if (m_dialog)
+        m_dialog->showFile(
+            report.format, report.index, report.count, decodeStoredText(report.name));
 }
 
 bool ProgressRun::belongsToWindow(QObject* object) const

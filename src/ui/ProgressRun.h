@@ -85,12 +85,17 @@ public:
     /// Whether the progress window was shown during the last run.
     bool dialogShown() const { return m_dialogShown; }
 
+    /// Called on the GUI thread, now and then while the run goes on, with the place of the
+    /// file in hand: the files before it are done.
+    std::function<void(std::size_t index)> advanced;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showDialog();
-    void refreshDialog();
+    /// Passes the worker's last report on, `always` or only when it is new.
+    void refreshDialog(bool always);
     bool belongsToWindow(QObject* object) const;
 
     QWidget* m_window;
