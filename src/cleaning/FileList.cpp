@@ -88,12 +88,13 @@ std::vector<MidiFileEntry> listMidiFiles(
     std::stable_sort(readingOrder.begin(), readingOrder.end(), [&](std::size_t a, std::size_t b) {
         return CompareEntryNames(candidates[a].fileName, candidates[b].fileName) < 0;
     });
+    SongTitleReader titles;
     std::vector<bool> listed(candidates.size(), false);
     for (std::size_t i = 0; i < readingOrder.size(); ++i) {
         MidiFileEntry& entry = candidates[readingOrder[i]];
         if (!goesOn(progress, i, readingOrder.size(), entry.fileName))
             break;
-        listed[readingOrder[i]] = readSongTitle(entry, files, notifier);
+        listed[readingOrder[i]] = titles.read(entry, files, notifier);
     }
     // Sorted from the folder's own order, as always, so that names differing only in case
     // keep the order users know.

@@ -183,10 +183,11 @@ void MainDialog::OnRestoreOriginals()
             // The restored bytes may carry another title. This part is not stopped: a file
             // that got its former bytes back must show their title.
             RunProgress reading = work.progress(Texts::ProgressReading, false);
+            SongTitleReader titleReader;
             for (std::size_t i = 0; i < result.restoredRows.size(); ++i) {
                 MidiFileEntry entry = m_entries[result.restoredRows[i]];
                 reading(i, result.restoredRows.size(), entry.fileName);
-                readSongTitle(entry, *m_services.files, work.notifier);
+                titleReader.read(entry, *m_services.files, work.notifier);
                 titles.emplace_back(result.restoredRows[i], std::move(entry.title));
             }
         });
