@@ -1,10 +1,13 @@
 #include "cli/Commands.h"
 #include "cli/StderrNotifier.h"
+#include "cli/TerminalProgress.h"
 #include "platform/FileOps.h"
 
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,6 +27,7 @@ constexpr CommandEntry commands[] = {
     {"title", sorvanel::runTitle, 1, unlimited},
     {"dump", sorvanel::runDump, 1, 1},
     {"clean", sorvanel::runClean, 1, unlimited},
+    {"restore", sorvanel::runRestore, 1, unlimited},
 };
 
 constexpr const char* usage =
@@ -39,6 +43,9 @@ constexpr const char* usage =
     "                                    FOLDER gives its song files as the program lists\n"
     "                                    them, with --recursive also those of its\n"
     "                                    sub-folders. A file named twice is cleaned once.\n"
+    "       sorvanel-cli restore [--recursive] FILE|FOLDER...\n"
+    "                                    give cleaned files their backups' bytes back,\n"
+    "                                    taking FILE and FOLDER as clean does\n"
     "       sorvanel-cli --help          print this text\n"
     "\n"
     "Exit status: 0 when every file was done; 1 when a file is not a valid song or could\n"
@@ -74,7 +81,18 @@ int main(int argc, char** argv)
                 break;
             sorvanel::PosixFileOps files;
             sorvanel::StderrNotifier notifier;
-            int status = command.run({arguments, std::cout, files, notifier});
+            // A count on one line, only for a person watching a terminal.
+            std::optional<sorvanel::TerminalProgress> progress;
+            bool restoring = std::strcmp(command.name, "restore") == 0;
+            if ((restoring || std::strcmp(command.name, "clean") == 0) && ::isatty(STDERR_FILENO))
+                progress.emplace(notifier,
+                    restoring ? sorvanel::Texts::ProgressRestoring
+                              : sorvanel::Texts::ProgressCleaning);
+            sorvanel::RunProgress watch;
+            if (progress)
+                watch = std::ref(*progress);
+            int status = command.run({arguments, std::cout, files,
+                progress ? static_cast<sorvanel::Notifier&>(*progress) : notifier, watch});
             std::cout.flush();
             return status;
         }
