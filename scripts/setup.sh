@@ -7,7 +7,7 @@ packages=(
     g++ clang libclang-rt-14-dev clang-format cmake ninja-build git
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    xvfb xauth imagemagick xdotool fonts-liberation fonts-dejavu-core
+    xvfb xauth openbox imagemagick xdotool fonts-liberation fonts-dejavu-core
 )
 
 missing=()
