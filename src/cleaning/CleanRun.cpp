@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <set>
 
 namespace sorvanel {
 
@@ -22,34 +23,79 @@ std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved
     return fileName + counts;
 }
 
-void replaceKeepingBackup(
-    FileOps& files, const std::string& path, const std::uint8_t* data, std::size_t size)
+namespace {
+
+/// Why `kind` under a backup's name holds no copy of anything, or nothing when it is a backup
+/// or free.
+const char* whyNoBackup(EntryKind kind)
 {
-    const std::string backup = path + ".bak";
-    // Anything under the backup's name counts, also what we may not open: it is never replaced.
-    const bool hadBackup = files.exists(backup);
+    switch (kind) {
+    case EntryKind::Missing:
+    case EntryKind::File:
+        return nullptr;
+    case EntryKind::Folder:
+        return "a folder has that name, not a backup";
+    case EntryKind::BrokenLink:
+        return "a link that leads to no file has that name, not a backup";
+    case EntryKind::Other:
+        return "something that is not a file (a pipe, socket or device) has that name, "
+               "not a backup";
+    case EntryKind::Unknown:
+        break;
+    }
+    return "what has that name cannot be examined";
+}
+
+} // namespace
+
+std::string replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
+    std::size_t size, const std::uint8_t* former, std::size_t formerSize)
+{
+    // A link stays a link: the file it leads to is rewritten beside itself, backup and all.
+    const std::string target = files.resolveLinks(path);
+    const std::string backup = target + ".bak";
+    // Only a regular file is a backup, readable or not, and it is never replaced. Anything
+    // else under that name holds no copy, and nothing could be moved there.
+    const EntryKind backupKind = files.kindOf(backup);
+    if (const char* reason = whyNoBackup(backupKind))
+        throw FileError("Cannot make the backup", backup, std::string(reason));
+    const bool hadBackup = backupKind == EntryKind::File;
+    // With a backup in place the file is replaced in place, so it must be one the user may
+    // write; its current bytes exist nowhere else.
+    if (hadBackup)
+        files.checkWritable(target);
     // With a backup in place the rename below replaces bytes that exist nowhere else, so they
-    // must be on disk before the new file takes their name. Without one the old bytes move to
+    // must be on disk before the new file takes their name. Without one the old bytes stay in
     // the backup and the new ones could be made again: the run's final sync is enough.
-    const std::string temporary = files.writeTemporary(path, data, size, hadBackup);
-    bool movedToBackup = false;
+    const std::string temporary = files.writeTemporary(target, data, size, hadBackup);
+    bool nameKeepsFormer = true;
     try {
-        if (!hadBackup) {
-            files.renameNoReplace(path, backup);
-            movedToBackup = true;
-        }
-        files.renameReplace(temporary, path);
-    } catch (...) {
+        if (!hadBackup)
+            nameKeepsFormer = files.makeBackup(target, backup, former, formerSize);
+    } catch (const FileError&) {
         files.removeQuietly(temporary);
-        if (movedToBackup) {
-            // Give the file its name back; the backup was ours, made a moment ago.
-            try {
-                files.renameNoReplace(backup, path);
-            } catch (const FileError&) {
-            }
+        throw;
+    }
+    try {
+        files.renameReplace(temporary, target);
+    } catch (const FileError& failure) {
+        files.removeQuietly(temporary);
+        if (hadBackup)
+            throw;
+        // Put the folder back as it was; the backup was ours, made a moment ago.
+        if (nameKeepsFormer) {
+            files.removeQuietly(backup);
+            throw;
+        }
+        try {
+            files.renameNoReplace(backup, target);
+        } catch (const FileError&) {
+            throw FileError(
+                failure, ". The former contents of \"" + target + "\" are in \"" + backup + "\".");
         }
         throw;
     }
+    return target;
 }
 
 namespace {
@@ -68,7 +114,7 @@ enum class FileOutcome { Finished, Stopped };
 
 FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, FileOps& files,
     Notifier& notifier, bool dryRun, RunBuffers& buffers, std::vector<std::string>& lines,
-    bool& wroteAny)
+    std::set<std::string>& foldersWritten)
 {
     // Emptied first: its events refer into the image that the read below replaces.
     Song& song = buffers.song;
@@ -96,8 +142,8 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     std::size_t written = static_cast<std::size_t>(size - output.remaining());
 
     if (!dryRun) {
-        replaceKeepingBackup(files, entry.fullPath, buffers.output.data(), written);
-        wroteAny = true;
+        foldersWritten.insert(folderOf(replaceKeepingBackup(files, entry.fullPath,
+            buffers.output.data(), written, buffers.image.data(), buffers.image.size())));
     }
     lines.push_back(formatLogLine(
         entry.fileName, counts.sysExRemoved, counts.controllersRemoved, counts.resetsInserted));
@@ -112,14 +158,25 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
 {
     CleanRunResult result;
     std::vector<std::string> lines;
-    bool wroteAny = false;
+    std::set<std::string> foldersWritten;
+    // One file under two names (a link, "dir/./a.mid", a second hard link) is cleaned once,
+    // under the first. Told apart before anything is rewritten: a rewritten file is a new one.
+    std::set<FileIdentity> seen;
+    std::vector<bool> repeated(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i] < entries.size())
+            if (auto identity = files.identify(entries[rows[i]].fullPath))
+                repeated[i] = !seen.insert(*identity).second;
     try {
         RunBuffers buffers;
-        for (std::size_t row : rows) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            std::size_t row = rows[i];
             if (row >= entries.size())
                 continue;
-            if (cleanFile(entries[row], options, files, notifier, dryRun, buffers, lines, wroteAny)
-                == FileOutcome::Stopped) {
+            if (!repeated[i]
+                && cleanFile(entries[row], options, files, notifier, dryRun, buffers, lines,
+                       foldersWritten)
+                    == FileOutcome::Stopped) {
                 result.stoppedEarly = true;
                 break;
             }
@@ -132,8 +189,17 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
         result.stoppedEarly = true;
         notifier.notify(outOfMemoryText);
     }
-    if (wroteAny)
-        files.syncAll();
+    // What was written is on disk when the run is over; a failure to get it there is told
+    // after the files' own messages, and the log still shows what was done.
+    for (const std::string& folder : foldersWritten) {
+        files.removeLeftovers(folder);
+        try {
+            files.syncFolder(folder);
+        } catch (const FileError& error) {
+            result.syncFailed = true;
+            notifier.notify(error.what());
+        }
+    }
 
     if (lines.empty()) {
         result.logLines.emplace_back(Texts::NoMidiFileChanged.pick(language));

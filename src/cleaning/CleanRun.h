@@ -24,26 +24,35 @@ struct CleanRunResult
     std::vector<std::size_t> finishedRows;
     /// True when a file stopped the run: it and the rows after it were not finished.
     bool stoppedEarly = false;
+    /// True when what was written could not be flushed to disk (the message has been shown).
+    bool syncFailed = false;
 };
 
 /// Reads, cleans and rewrites the files of `rows` (indices into `entries`, ascending; an index
 /// outside `entries` is passed over) with the confirmed `options`. A changed file is rewritten
 /// as a bare Standard MIDI File; unless "<name>.bak" exists, the former file becomes that
-/// backup. The run stops at the first file the reader refuses or that cannot be encoded
-/// (the message has been shown), and at the first file or memory failure (its text is shown
-/// through `notifier`). Whatever stops it, the file's own name holds its former bytes or the
-/// complete new ones and an existing backup is untouched. `language` picks the no-change line.
+/// backup. A file named twice (through a link, a second hard link, "./") is cleaned once, at
+/// its first row; the other rows count as finished. The run stops at the first file the
+/// reader refuses or that cannot be encoded (the message has been shown), and at the first
+/// file or memory failure (its text is shown through `notifier`). Whatever stops it, the
+/// file's own name holds its former bytes or the complete new ones and an existing backup is
+/// untouched. At the end every folder written is flushed to disk. `language` picks the
+/// no-change line.
 /// With `dryRun` everything happens as usual except that no file is written or renamed.
 CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     const std::vector<std::size_t>& rows, const CleanOptions& options, FileOps& files,
     Notifier& notifier, Language language, bool dryRun = false);
 
-/// Puts `size` bytes under `path`, keeping the former contents as "<path>.bak" unless such a
-/// backup exists already (it is never replaced). The new contents go to a temporary file in
-/// the same folder first, so a failure at any step leaves `path` with its former bytes.
-/// Throws `FileError`.
-void replaceKeepingBackup(
-    FileOps& files, const std::string& path, const std::uint8_t* data, std::size_t size);
+/// Puts `size` bytes under `path`, keeping the former contents (`former`, as just read) as
+/// "<path>.bak" unless such a backup exists already. Only a regular file counts as a backup,
+/// and it is never replaced; with one in place the file must be writable for the user. When
+/// `path` is a link, the file it leads to is rewritten, with its backup beside it. The new
+/// contents go to a temporary file in the same folder first; whatever step fails or wherever
+/// the process dies, the name holds the former bytes or the complete new ones and a backup
+/// holds the former bytes. Returns the path rewritten. Throws `FileError`, whose text says
+/// where the former bytes are when putting the file back failed too.
+std::string replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
+    std::size_t size, const std::uint8_t* former, std::size_t formerSize);
 
 /// "%s\t%4d\t%4d\t%4d": the file name and the three counts.
 std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved,

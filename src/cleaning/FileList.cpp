@@ -72,7 +72,8 @@ std::vector<MidiFileEntry> listMidiFiles(
 {
     std::vector<MidiFileEntry> entries;
     for (FolderItem& item : files.listFolder(folder)) {
-        if (item.isHidden || item.isDirectory || !isListableName(item.name))
+        // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
+        if (item.isHidden || !item.isFile || !isListableName(item.name))
             continue;
         MidiFileEntry entry;
         entry.fullPath = joinPath(folder, item.name);

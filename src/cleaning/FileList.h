@@ -26,9 +26,10 @@ bool isListableName(std::string_view name);
 /// The path of `name` inside `folder`.
 std::string joinPath(const std::string& folder, const std::string& name);
 
-/// The song files of `folder` as the file list shows them: every listable `*.mid` file that
-/// the title lookup accepts (a refused one is left out after its message), sorted. Throws
-/// `FileError` when the folder cannot be listed.
+/// The song files of `folder` as the file list shows them: every listable `*.mid` file (a
+/// regular file or a link to one; never a folder, pipe or socket) that the title lookup
+/// accepts (a refused one is left out after its message), sorted. Throws `FileError` when the
+/// folder cannot be listed.
 std::vector<MidiFileEntry> listMidiFiles(
     const std::string& folder, FileOps& files, Notifier& notifier);
 

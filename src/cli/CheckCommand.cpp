@@ -19,7 +19,9 @@ int runCheck(const CommandContext& context)
         try {
             context.files.readWhole(path, image);
             song.clear();
-            song.readImage(image, path, messages);
+            // An empty file is a valid entry with nothing in it, as the file list shows it.
+            if (!image.empty())
+                song.readImage(image, path, messages);
         } catch (const FileError& error) {
             messages.notify(error.what());
         } catch (const std::bad_alloc&) {

@@ -8,7 +8,6 @@
 #include "platform/qt/QtSettingsStore.h"
 #endif
 
-#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -106,6 +105,36 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+/// Passes messages on and counts them.
+class CountingNotifier : public Notifier
+{
+public:
+    explicit CountingNotifier(Notifier& inner)
+        : m_inner(inner)
+    {
+    }
+    void notify(std::string_view text) override
+    {
+        ++count;
+        m_inner.notify(text);
+    }
+    std::size_t count = 0;
+
+private:
+    Notifier& m_inner;
+};
+
+/// Why a file named on the command line is not cleaned, or nothing: it must be a song file
+/// the file list would show. A missing or unexaminable one is left to the run, which says why.
+std::optional<std::string> refusal(const std::string& path, EntryKind kind)
+{
+    if (!isListableName(nameOf(path)))
+        return "\"" + path + "\" is not cleaned: only *.mid files that are not hidden are";
+    if (kind == EntryKind::BrokenLink || kind == EntryKind::Other)
+        return "\"" + path + "\" is not cleaned: it is not a regular file";
+    return std::nullopt;
+}
+
 } // namespace
 
 int runClean(const CommandContext& context)
@@ -127,12 +156,29 @@ int runClean(const CommandContext& context)
         return wrongUsage;
     options->recomputeSlotValues();
 
-    std::vector<MidiFileEntry> entries;
+    // Every file named is checked before any is touched.
+    std::vector<EntryKind> kinds;
+    bool refused = false;
     for (const std::string& path : arguments->paths) {
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
+        kinds.push_back(context.files.kindOf(path));
+        if (kinds.back() == EntryKind::Folder)
+            continue;
+        if (auto reason = refusal(path, kinds.back())) {
+            context.notifier.notify(*reason);
+            refused = true;
+        }
+    }
+    if (refused)
+        return wrongUsage;
+
+    // A folder's broken files are left out after their message, as in the file list.
+    CountingNotifier listing(context.notifier);
+    std::vector<MidiFileEntry> entries;
+    for (std::size_t i = 0; i < arguments->paths.size(); ++i) {
+        const std::string& path = arguments->paths[i];
+        if (kinds[i] == EntryKind::Folder) {
             try {
-                for (MidiFileEntry& entry : listMidiFiles(path, context.files, context.notifier))
+                for (MidiFileEntry& entry : listMidiFiles(path, context.files, listing))
                     entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());
@@ -150,7 +196,7 @@ int runClean(const CommandContext& context)
         entries, rows, *options, context.files, context.notifier, UiLanguage(), arguments->dryRun);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || listing.count > 0 ? 1 : 0;
 }
 
 } // namespace sorvanel

@@ -26,7 +26,9 @@ int runTitle(const CommandContext& context);
 /// Prints every event of one file; 1 when it cannot be read.
 int runDump(const CommandContext& context);
 /// Cleans files and the song files of folders with the options given, printing the log;
-/// 1 when the run stopped at a file, 2 for wrong usage or options that do not pass the checks.
+/// 1 when the run stopped at a file, a folder's file was left out or the written files could
+/// not be flushed; 2 for wrong usage, options that do not pass the checks or a named file
+/// that is not a song file (then nothing is touched).
 int runClean(const CommandContext& context);
 
 } // namespace sorvanel

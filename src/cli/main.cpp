@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -31,12 +33,36 @@ constexpr const char* usage =
     "       sorvanel-cli clean [--option NAME=VALUE]... [--stored-options] [--dry-run]\n"
     "                          FILE|FOLDER...\n"
     "                                    clean files as the program does; NAME is a stored\n"
-    "                                    option name, flags take 0 or 1, slots hex digits\n";
+    "                                    option name, flags take 0 or 1, slots hex digits.\n"
+    "                                    A FILE must be a *.mid file that is not hidden; a\n"
+    "                                    FOLDER gives its song files as the program lists\n"
+    "                                    them. A file named twice is cleaned once.\n"
+    "       sorvanel-cli --help          print this text\n"
+    "\n"
+    "Exit status: 0 when every file was done; 1 when a file is not a valid song or could\n"
+    "not be read or written (its message says why; clean leaves a broken file of a FOLDER\n"
+    "out and cleans the others, but stops at a file that fails and touches none after it);\n"
+    "2 for wrong usage or options, before any file is touched.\n";
+
+bool asksForHelp(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--")
+            return false;
+        if (argument == "--help" || argument == "-h")
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (asksForHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::cout << usage;
+        return 0;
+    }
     if (argc >= 2) {
         for (const CommandEntry& command : commands) {
             if (std::strcmp(argv[1], command.name) != 0)

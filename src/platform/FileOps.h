@@ -1,7 +1,9 @@
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -14,6 +16,10 @@ class FileError : public std::runtime_error
 {
 public:
     FileError(std::string operation, std::string path, int errorNumber);
+    /// With a reason of our own in place of the system's text.
+    FileError(std::string operation, std::string path, const std::string& reason);
+    /// The same failure with a sentence added to its text.
+    FileError(const FileError& failure, const std::string& addition);
 
     const std::string& operation() const { return m_operation; }
     const std::string& path() const { return m_path; }
@@ -30,60 +36,123 @@ private:
 struct FolderItem
 {
     std::string name; ///< without folder
-    bool isDirectory = false;
+    bool isDirectory = false; ///< a folder, or a link to one
+    bool isFile = false; ///< a regular file, or a link to one; never a pipe, socket or device
     bool isHidden = false; ///< a name starting with "." (or the platform's hidden flag)
+};
+
+/// What stands under a name, with links followed.
+enum class EntryKind {
+    Missing, ///< nothing
+    File, ///< a regular file (readable or not), or a link to one
+    Folder, ///< a folder, or a link to one
+    BrokenLink, ///< a link that leads nowhere or round in a circle
+    Other, ///< a pipe, socket or device
+    Unknown, ///< the system would not tell (a folder on the way may not be searched)
+};
+
+/// Tells one file from another whatever names it has (links, "./", hard links).
+struct FileIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    auto operator<=>(const FileIdentity&) const = default;
 };
 
 /// The file system as the core uses it. Every failing operation throws `FileError`, except
 /// where a comment says otherwise. Tests substitute in-memory or fault-injecting versions.
+///
+/// Rewriting a file (see `replaceKeepingBackup`) is built from these operations so that,
+/// whatever step fails and wherever the process dies, the file's name holds its former bytes
+/// or the complete new ones, and an existing backup is never replaced.
 class FileOps
 {
 public:
     virtual ~FileOps() = default;
 
-    /// Opens `path` for reading, takes its length, reads it whole into `image` (resized to the
-    /// length; its capacity is reused) and closes it.
+    /// Reads the regular file `path` whole into `image` (resized to its length; its capacity
+    /// is reused). Never waits: anything that is not a regular file (a pipe, a folder) is
+    /// refused at once. A file over 2^31-1 bytes is refused from its size, before anything is
+    /// allocated or read.
     virtual void readWhole(const std::string& path, std::vector<std::uint8_t>& image) = 0;
 
-    /// True when something of that name exists (a file, a folder, a dangling link, or an entry
-    /// we may not read). Never throws.
-    virtual bool exists(const std::string& path) = 0;
+    /// What stands under `path`, links followed. Never throws.
+    virtual EntryKind kindOf(const std::string& path) noexcept = 0;
 
-    /// Creates a new file next to `targetPath` under a name no other file has, with the
-    /// permission bits of `targetPath` (when it exists), writes `size` bytes in one piece and
-    /// closes it; with `sync` the contents are flushed to disk before it is closed. Returns
-    /// the new file's path. On failure nothing is left behind.
+    /// The identity of the file `path` leads to, or nothing when it cannot be examined.
+    /// Never throws.
+    virtual std::optional<FileIdentity> identify(const std::string& path) noexcept = 0;
+
+    /// The path of the file that `path` names after following the links that its last
+    /// component is (none: `path` itself). The file is rewritten there, beside itself, and
+    /// the link stays a link.
+    virtual std::string resolveLinks(const std::string& path) = 0;
+
+    /// Fails with the system's reason when the user may not write the file `path` itself
+    /// (its permissions, a read-only volume); the folder's permissions do not matter.
+    virtual void checkWritable(const std::string& path) = 0;
+
+    /// Creates a hidden file of a fixed-length name (never "*.mid") in the folder of
+    /// `targetPath`, with that file's owner and group where this process may set them and
+    /// its permission bits (set-user/group-ID only where the owner/group was kept), writes
+    /// `size` bytes in one piece and closes it; with `sync` the contents are flushed to disk
+    /// first. Returns the new file's path. On failure nothing is left behind.
     virtual std::string writeTemporary(
         const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync) = 0;
+
+    /// Makes `backupPath` hold the former contents of `path`, never replacing anything that
+    /// stands under `backupPath` (then it fails with "File exists" and changes nothing).
+    /// `former` is those contents as just read. The backup is a second name of the file where
+    /// the file system allows it, otherwise the file moved to the backup name, otherwise a
+    /// copy of `former` flushed to disk. Returns true when `path` still holds the former
+    /// contents, false when the file was moved (until `renameReplace` puts the new one there,
+    /// only the backup has them). On failure nothing is left behind.
+    virtual bool makeBackup(const std::string& path, const std::string& backupPath,
+        const std::uint8_t* former, std::size_t formerSize) = 0;
 
     /// Renames `from` to `to`; fails (and changes nothing) when `to` exists.
     virtual void renameNoReplace(const std::string& from, const std::string& to) = 0;
 
-    /// Renames `from` to `to`, atomically replacing a file named `to`.
+    /// Renames `from` to `to`, atomically replacing a file named `to`: at every moment `to`
+    /// holds the one or the other.
     virtual void renameReplace(const std::string& from, const std::string& to) = 0;
 
     /// Removes a file; a failure is ignored (used only to clean up after another failure).
     virtual void removeQuietly(const std::string& path) noexcept = 0;
 
-    /// Flushes everything written so far to disk. Never throws.
-    virtual void syncAll() noexcept = 0;
+    /// Removes what an interrupted run may have left in `folder`: files of the name pattern
+    /// `writeTemporary` uses that are older than a day. Failures are ignored.
+    virtual void removeLeftovers(const std::string& folder) noexcept = 0;
+
+    /// Flushes everything written in `folder` to disk; fails with the system's reason when
+    /// something could not be written.
+    virtual void syncFolder(const std::string& folder) = 0;
 
     /// The items of a folder in the order the platform returns them, without "." and "..".
     virtual std::vector<FolderItem> listFolder(const std::string& folder) = 0;
 };
+
+/// The folder part of `path` ("." for a bare name, "/" for a name in the root).
+std::string folderOf(const std::string& path);
 
 /// The real file system (POSIX).
 class PosixFileOps : public FileOps
 {
 public:
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
-    bool exists(const std::string& path) override;
+    EntryKind kindOf(const std::string& path) noexcept override;
+    std::optional<FileIdentity> identify(const std::string& path) noexcept override;
+    std::string resolveLinks(const std::string& path) override;
+    void checkWritable(const std::string& path) override;
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
         std::size_t size, bool sync) override;
+    bool makeBackup(const std::string& path, const std::string& backupPath,
+        const std::uint8_t* former, std::size_t formerSize) override;
     void renameNoReplace(const std::string& from, const std::string& to) override;
     void renameReplace(const std::string& from, const std::string& to) override;
     void removeQuietly(const std::string& path) noexcept override;
-    void syncAll() noexcept override;
+    void removeLeftovers(const std::string& folder) noexcept override;
+    void syncFolder(const std::string& folder) override;
     std::vector<FolderItem> listFolder(const std::string& folder) override;
 };
 

@@ -1,10 +1,15 @@
 #include "platform/FileOps.h"
 
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +17,12 @@ namespace sorvanel {
 
 namespace {
 
-std::string describe(const std::string& operation, const std::string& path, int errorNumber)
+std::string describe(const std::string& operation, const std::string& path, const char* reason)
 {
     std::string text = operation + " \"" + path + "\"";
-    if (errorNumber != 0) {
+    if (reason != nullptr) {
         text += ": ";
-        text += std::strerror(errorNumber);
+        text += reason;
     }
     return text;
 }
@@ -49,6 +54,64 @@ private:
     int m_fd;
 };
 
+/// `name` in the folder of `path`.
+std::string beside(const std::string& path, const std::string& name)
+{
+    std::string folder = folderOf(path);
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+/// Temporary files are ".sorvanel-" and six characters that mkstemp chooses: hidden, never
+/// "*.mid", and of one length whatever the song's name is, so a name that fits fits here.
+constexpr const char* temporaryPrefix = ".sorvanel-";
+constexpr std::size_t temporaryPrefixLength = 10;
+
+bool isTemporaryName(const char* name)
+{
+    if (std::strncmp(name, temporaryPrefix, temporaryPrefixLength) != 0
+        || std::strlen(name) != temporaryPrefixLength + 6)
+        return false;
+    for (const char* c = name + temporaryPrefixLength; *c != '\0'; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)) == 0)
+            return false;
+    return true;
+}
+
+/// Gives the new file `fd` the owner, group and permission bits of `model`, as far as this
+/// process may. A set-user-ID or set-group-ID bit stays only where the owner or group did.
+/// Returns 0 or the errno of a failure to set the permission bits.
+int takeOwnerAndMode(int fd, const struct stat& model)
+{
+    if (::fchown(fd, model.st_uid, model.st_gid) != 0
+        && ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+        // Neither could be kept; the checks below see it.
+    }
+    struct stat now
+    {
+    };
+    mode_t mode = model.st_mode & 07777;
+    if (::fstat(fd, &now) != 0 || now.st_uid != model.st_uid)
+        mode &= ~static_cast<mode_t>(S_ISUID);
+    if (::fstat(fd, &now) != 0 || now.st_gid != model.st_gid)
+        mode &= ~static_cast<mode_t>(S_ISGID);
+    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+/// link() errors that mean "this file system (or this file) takes no second name".
+bool noHardLinks(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK
+        || error == EXDEV;
+}
+
+/// renameat2() errors that mean "this file system cannot rename without replacing".
+bool noExclusiveRename(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+} // namespace
+
 std::string folderOf(const std::string& path)
 {
     auto slash = path.find_last_of('/');
@@ -59,25 +122,35 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-std::string nameOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
-
 FileError::FileError(std::string operation, std::string path, int errorNumber)
-    : std::runtime_error(describe(operation, path, errorNumber))
+    : std::runtime_error(
+        describe(operation, path, errorNumber != 0 ? std::strerror(errorNumber) : nullptr))
     , m_operation(std::move(operation))
     , m_path(std::move(path))
     , m_errorNumber(errorNumber)
 {
 }
 
+FileError::FileError(std::string operation, std::string path, const std::string& reason)
+    : std::runtime_error(describe(operation, path, reason.c_str()))
+    , m_operation(std::move(operation))
+    , m_path(std::move(path))
+    , m_errorNumber(0)
+{
+}
+
+FileError::FileError(const FileError& failure, const std::string& addition)
+    : std::runtime_error(std::string(failure.what()) + addition)
+    , m_operation(failure.m_operation)
+    , m_path(failure.m_path)
+    , m_errorNumber(failure.m_errorNumber)
+{
+}
+
 void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
 {
-    FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that opening a pipe does not wait for a writer; it is refused below.
+    FdGuard fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         throw FileError("Cannot open", path, errno);
     struct stat info
@@ -87,6 +160,10 @@ void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>&
         throw FileError("Cannot get the length of", path, errno);
     if (S_ISDIR(info.st_mode))
         throw FileError("Cannot read", path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw FileError("Cannot read", path, std::string("it is not a regular file"));
+    if (info.st_size > std::numeric_limits<std::int32_t>::max())
+        throw FileError("Cannot read", path, EFBIG);
     auto length = static_cast<std::size_t>(info.st_size);
     image.resize(length);
     std::size_t done = 0;
@@ -105,45 +182,94 @@ void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>&
         throw FileError("Cannot close", path, errno);
 }
 
-bool PosixFileOps::exists(const std::string& path)
+EntryKind PosixFileOps::kindOf(const std::string& path) noexcept
 {
     struct stat info
     {
     };
+    if (::stat(path.c_str(), &info) == 0) {
+        if (S_ISREG(info.st_mode))
+            return EntryKind::File;
+        return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
+    }
+    int error = errno;
+    if (error == ELOOP)
+        return EntryKind::BrokenLink;
+    if (error == ENAMETOOLONG)
+        return EntryKind::Missing; // nothing can have that name; making it will tell why
+    if (error != ENOENT && error != ENOTDIR)
+        return EntryKind::Unknown;
     if (::lstat(path.c_str(), &info) == 0)
-        return true;
-    // Anything but "no such entry" means something may be there that we cannot see.
-    return errno != ENOENT && errno != ENOTDIR;
+        return S_ISLNK(info.st_mode) ? EntryKind::BrokenLink : EntryKind::Unknown;
+    return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Unknown;
+}
+
+std::optional<FileIdentity> PosixFileOps::identify(const std::string& path) noexcept
+{
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::string PosixFileOps::resolveLinks(const std::string& path)
+{
+    std::string current = path;
+    for (int hops = 0;; ++hops) {
+        struct stat info
+        {
+        };
+        if (::lstat(current.c_str(), &info) != 0)
+            throw FileError("Cannot examine", current, errno);
+        if (!S_ISLNK(info.st_mode))
+            return current;
+        if (hops == 40)
+            throw FileError("Cannot follow the link", path, ELOOP);
+        char target[PATH_MAX];
+        ssize_t length = ::readlink(current.c_str(), target, sizeof target);
+        if (length < 0)
+            throw FileError("Cannot follow the link", current, errno);
+        if (static_cast<std::size_t>(length) >= sizeof target)
+            throw FileError("Cannot follow the link", current, ENAMETOOLONG);
+        std::string next(target, static_cast<std::size_t>(length));
+        current = next.front() == '/' ? next : beside(current, next);
+    }
+}
+
+void PosixFileOps::checkWritable(const std::string& path)
+{
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        throw FileError("Cannot write", path, errno);
 }
 
 std::string PosixFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync)
 {
-    // A hidden name that does not end in ".mid", so a folder scan never lists it.
-    std::string pattern = folderOf(targetPath) + "/." + nameOf(targetPath) + ".XXXXXX";
-    FdGuard fd(::mkstemp(pattern.data()));
+    std::string tempPath = beside(targetPath, std::string(temporaryPrefix) + "XXXXXX");
+    FdGuard fd(::mkostemp(tempPath.data(), O_CLOEXEC));
     if (fd.get() < 0)
         throw FileError("Cannot create a temporary file for", targetPath, errno);
-    const std::string& tempPath = pattern;
     auto fail = [&](const char* operation, int errorNumber) {
         ::close(fd.release());
         ::unlink(tempPath.c_str());
         throw FileError(operation, targetPath, errorNumber);
     };
 
-    struct stat info
+    struct stat model
     {
     };
-    mode_t mode = 0;
-    if (::stat(targetPath.c_str(), &info) == 0) {
-        mode = info.st_mode & 07777;
+    if (::stat(targetPath.c_str(), &model) == 0) {
+        if (int error = takeOwnerAndMode(fd.get(), model); error != 0)
+            fail("Cannot set the permissions of the new", error);
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
-        mode = 0666 & ~mask;
+        if (::fchmod(fd.get(), 0666 & ~mask) != 0)
+            fail("Cannot set the permissions of the new", errno);
     }
-    if (::fchmod(fd.get(), mode) != 0)
-        fail("Cannot set the permissions of the new", errno);
 
     std::size_t done = 0;
     while (done < size) {
@@ -165,11 +291,45 @@ std::string PosixFileOps::writeTemporary(
     return tempPath;
 }
 
+bool PosixFileOps::makeBackup(const std::string& path, const std::string& backupPath,
+    const std::uint8_t* former, std::size_t formerSize)
+{
+    const char* operation = "Cannot make the backup";
+    // A second name: the file keeps its name and contents, and link() never replaces.
+    if (::link(path.c_str(), backupPath.c_str()) == 0)
+        return true;
+    if (!noHardLinks(errno))
+        throw FileError(operation, backupPath, errno);
+    // No second names here: move the file itself to the backup name.
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, backupPath.c_str(), RENAME_NOREPLACE) == 0)
+        return false;
+    if (!noExclusiveRename(errno))
+        throw FileError(operation, backupPath, errno);
+    // Neither (some FUSE volumes): a copy of the bytes just read, on disk before it takes the
+    // backup's name. The name is first claimed with O_EXCL, so nothing there is replaced, and
+    // the copy then takes it in one rename: the backup never holds a part of the bytes.
+    std::string copy = writeTemporary(path, former, formerSize, true);
+    int claim = ::open(backupPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (claim < 0) {
+        int error = errno;
+        ::unlink(copy.c_str());
+        throw FileError(operation, backupPath, error);
+    }
+    ::close(claim);
+    if (::rename(copy.c_str(), backupPath.c_str()) != 0) {
+        int error = errno;
+        ::unlink(backupPath.c_str());
+        ::unlink(copy.c_str());
+        throw FileError(operation, backupPath, error);
+    }
+    return true;
+}
+
 void PosixFileOps::renameNoReplace(const std::string& from, const std::string& to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return;
-    if (errno != EINVAL && errno != ENOSYS)
+    if (!noExclusiveRename(errno))
         throw FileError("Cannot rename \"" + from + "\" to", to, errno);
     // The file system cannot rename without replacing: a hard link fails when the target
     // exists, which is what we need.
@@ -193,9 +353,31 @@ void PosixFileOps::removeQuietly(const std::string& path) noexcept
     ::unlink(path.c_str());
 }
 
-void PosixFileOps::syncAll() noexcept
+void PosixFileOps::removeLeftovers(const std::string& folder) noexcept
 {
-    ::sync();
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return;
+    const std::time_t dayAgo = std::time(nullptr) - 24 * 60 * 60;
+    while (dirent* entry = ::readdir(dir)) {
+        if (!isTemporaryName(entry->d_name))
+            continue;
+        struct stat info
+        {
+        };
+        // Only old ones: a fresh one may belong to a run going on right now.
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(info.st_mode) && info.st_mtime < dayAgo)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+void PosixFileOps::syncFolder(const std::string& folder)
+{
+    FdGuard fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0 || ::syncfs(fd.get()) != 0)
+        throw FileError("Cannot flush what was written in", folder, errno);
 }
 
 std::vector<FolderItem> PosixFileOps::listFolder(const std::string& folder)
@@ -213,12 +395,16 @@ std::vector<FolderItem> PosixFileOps::listFolder(const std::string& folder)
         item.isHidden = name.front() == '.';
         if (entry->d_type == DT_DIR) {
             item.isDirectory = true;
+        } else if (entry->d_type == DT_REG) {
+            item.isFile = true;
         } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
             struct stat info
             {
             };
-            item.isDirectory =
-                ::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+            if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0) {
+                item.isDirectory = S_ISDIR(info.st_mode);
+                item.isFile = S_ISREG(info.st_mode);
+            }
         }
         item.name = std::move(name);
         items.push_back(std::move(item));

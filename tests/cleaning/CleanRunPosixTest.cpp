@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <iostream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace sorvanel {
@@ -85,7 +88,7 @@ TEST(CleanRunPosix, BackupAppearingBetweenTestAndRenameIsNotReplaced)
     folder.write("a.mid.bak", hex("01"));
     PosixFileOps real;
     test::FaultyFileOps files(real);
-    files.hideFromExists = [](const std::string& path) { return path.ends_with(".bak"); };
+    files.hideFromKindOf = [](const std::string& path) { return path.ends_with(".bak"); };
     RecordingNotifier notifier;
     CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
     EXPECT_TRUE(result.stoppedEarly);
@@ -115,6 +118,13 @@ void expectFailureLeavesFileAsItWas(const std::string& fileName,
     EXPECT_NE(notifier.texts[0].find(expected), std::string::npos) << notifier.texts[0];
 }
 
+TEST(CleanRunPosix, NameAtTheLengthLimitLeavesTheFileAsItWas)
+{
+    // A real failure for every user: the backup's name does not fit.
+    expectFailureLeavesFileAsItWas(
+        std::string(250, 'n') + ".mid", [](const test::TempFolder&) {}, "File name too long");
+}
+
 TEST(CleanRunPosix, ReadOnlyFolderLeavesTheFileAsItWas)
 {
     if (::geteuid() == 0)
@@ -124,11 +134,156 @@ TEST(CleanRunPosix, ReadOnlyFolderLeavesTheFileAsItWas)
         "Permission denied");
 }
 
-TEST(CleanRunPosix, NameAtTheLengthLimitLeavesTheFileAsItWas)
+TEST(CleanRunPosix, OnlyARegularFileUnderTheBackupsNameIsABackup)
 {
-    // A real failure for every user: the temporary name is longer than the file's own.
-    expectFailureLeavesFileAsItWas(
-        std::string(250, 'n') + ".mid", [](const test::TempFolder&) {}, "File name too long");
+    using Make = std::function<void(const test::TempFolder&)>;
+    const auto at = [](const test::TempFolder& f) { return f.path() / "a.mid.bak"; };
+    struct Row
+    {
+        const char* what;
+        Make make;
+        const char* refusal; ///< nullptr: it is a backup, kept as it is
+    };
+    const Row rows[] = {
+        {"regular file", [](const test::TempFolder& f) { f.write("a.mid.bak", hex("01")); },
+            nullptr},
+        {"unreadable regular file",
+            [&](const test::TempFolder& f) {
+                f.write("a.mid.bak", hex("01"));
+                fs::permissions(at(f), fs::perms::none);
+            },
+            nullptr},
+        {"link to a regular file",
+            [&](const test::TempFolder& f) {
+                f.write("other", hex("01"));
+                fs::create_symlink("other", at(f));
+            },
+            nullptr},
+        {"folder", [&](const test::TempFolder& f) { fs::create_directory(at(f)); },
+            "a folder has that name"},
+        {"link to a folder",
+            [&](const test::TempFolder& f) { fs::create_directory_symlink(f.path(), at(f)); },
+            "a folder has that name"},
+        {"dangling link", [&](const test::TempFolder& f) { fs::create_symlink("nowhere", at(f)); },
+            "a link that leads to no file"},
+        {"looping link", [&](const test::TempFolder& f) { fs::create_symlink("a.mid.bak", at(f)); },
+            "a link that leads to no file"},
+        {"pipe", [&](const test::TempFolder& f) { ::mkfifo(at(f).c_str(), 0600); },
+            "something that is not a file (a pipe, socket or device)"},
+        {"socket",
+            [&](const test::TempFolder& f) {
+                sockaddr_un address{};
+                address.sun_family = AF_UNIX;
+                std::string path = at(f).string();
+                ASSERT_LT(path.size(), sizeof address.sun_path);
+                std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+                int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+                ::close(fd);
+            },
+            "something that is not a file (a pipe, socket or device)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempFolder folder;
+        folder.write("a.mid", dirty);
+        row.make(folder);
+        auto before = fs::symlink_status(at(folder)).type();
+        PosixFileOps files;
+        RecordingNotifier notifier;
+        CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
+        EXPECT_EQ(fs::symlink_status(at(folder)).type(), before);
+        if (row.refusal == nullptr) {
+            EXPECT_FALSE(result.stoppedEarly);
+            EXPECT_EQ(folder.read("a.mid"), cleaned);
+            fs::permissions(at(folder), fs::perms::owner_read, fs::perm_options::add);
+            EXPECT_EQ(folder.read("a.mid.bak"), hex("01"));
+            continue;
+        }
+        EXPECT_TRUE(result.stoppedEarly);
+        EXPECT_EQ(folder.read("a.mid"), dirty);
+        ASSERT_EQ(notifier.texts.size(), 1u);
+        EXPECT_TRUE(notifier.texts[0].starts_with(
+            "Cannot make the backup \"" + (folder / "a.mid.bak") + "\": " + row.refusal))
+            << notifier.texts[0];
+        EXPECT_EQ(folder.names().size(), 2u) << "nothing new is left";
+    }
+}
+
+// What only a real file system shows: owners, pipes, long names, links.
+TEST(CleanRunPosix, RealFileSystemCases)
+{
+    const std::string longName = std::string(251 - 4, 'n') + ".mid";
+    struct Row
+    {
+        const char* what;
+        std::string name; ///< the file cleaned
+        std::function<void(const test::TempFolder&)> prepare;
+        std::function<void(const test::TempFolder&, const RecordingNotifier&)> check;
+    };
+    const Row rows[] = {
+        {"owner", "a.mid",
+            [](const test::TempFolder& f) {
+                if (::geteuid() == 0) {
+                    ASSERT_EQ(::chown((f / "a.mid").c_str(), 1000, 1000), 0);
+                }
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                if (::geteuid() != 0)
+                    return; // only root may give files away
+                struct stat info
+                {
+                };
+                for (const char* name : {"a.mid", "a.mid.bak"}) {
+                    ASSERT_EQ(::stat((f / name).c_str(), &info), 0);
+                    EXPECT_EQ(info.st_uid, 1000u) << name;
+                    EXPECT_EQ(info.st_gid, 1000u) << name;
+                }
+            }},
+        {"pipe", "p.mid", [](const test::TempFolder& f) { ::mkfifo((f / "p.mid").c_str(), 0600); },
+            [](const test::TempFolder& f, const RecordingNotifier& notifier) {
+                EXPECT_EQ(notifier.texts,
+                    std::vector<std::string>{
+                        "Cannot read \"" + (f / "p.mid") + "\": it is not a regular file"});
+            }},
+        {"251-byte name", longName, [&](const test::TempFolder& f) { f.write(longName, dirty); },
+            [&](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_EQ(f.read(longName), cleaned);
+                EXPECT_EQ(f.read(longName + ".bak"), dirty);
+            }},
+        {"link", "l.mid",
+            [](const test::TempFolder& f) {
+                fs::create_directory(f.path() / "sub");
+                f.write("sub/s.mid", dirty);
+                fs::create_symlink("sub/s.mid", f.path() / "l.mid");
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_TRUE(fs::is_symlink(f.path() / "l.mid"));
+                EXPECT_EQ(f.read("sub/s.mid"), cleaned);
+                EXPECT_EQ(f.read("sub/s.mid.bak"), dirty);
+                EXPECT_FALSE(fs::exists(f.path() / "l.mid.bak"));
+            }},
+        {"hard link", "a.mid",
+            [](const test::TempFolder& f) {
+                fs::create_hard_link(f.path() / "a.mid", f.path() / "h.mid");
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_EQ(f.read("a.mid"), cleaned);
+                EXPECT_EQ(f.read("h.mid"), dirty) << "other names keep the former contents";
+            }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempFolder folder;
+        folder.write("a.mid", dirty);
+        row.prepare(folder);
+        PosixFileOps files;
+        RecordingNotifier notifier;
+        cleanOne(folder, row.name, files, notifier);
+        row.check(folder, notifier);
+        for (const std::string& name : folder.names())
+            EXPECT_FALSE(name.starts_with(".sorvanel-")) << name << " was left behind";
+    }
 }
 
 TEST(CleanRunPosix, VanishedFolderStopsTheRun)

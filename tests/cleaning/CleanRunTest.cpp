@@ -174,7 +174,8 @@ TEST(CleanRun, SecondRunKeepsTheFirstBackupAndSyncsBeforeReplacing)
     EXPECT_EQ(folder.file("a.mid")->size(), afterFirst.size() + 4);
     EXPECT_EQ(std::count(files.log.begin(), files.log.end(), "flush /songs/a.mid"), 1)
         << "replacing bytes that exist nowhere else: synced first";
-    EXPECT_EQ(files.log.back(), "sync-all");
+    EXPECT_EQ(files.log.back(), "sync /songs");
+    EXPECT_EQ(files.log.end()[-2], "remove-leftovers /songs");
     EXPECT_TRUE(notifier.texts.empty());
 }
 
@@ -228,6 +229,13 @@ TEST(CleanRun, FileAndMemoryFailuresAreReportedAndStopTheRun)
             "Cannot open \"/songs/b.mid\": No such file or directory"},
         {"out of memory", [](auto& f) { f.readOutOfMemory.insert("/songs/b.mid"); },
             std::string(outOfMemoryText)},
+        // Its bytes exist nowhere else, and the user may not write them.
+        {"read-only with a backup",
+            [](auto& f) {
+                f.readOnly.insert("/songs/b.mid");
+                f.files["/songs/b.mid.bak"] = {};
+            },
+            "Cannot write \"/songs/b.mid\": Permission denied"},
     };
     for (const Row& row : rows) {
         Folder folder;
@@ -244,74 +252,164 @@ TEST(CleanRun, FileAndMemoryFailuresAreReportedAndStopTheRun)
         EXPECT_EQ(notifier.texts, std::vector<std::string>{row.message});
         EXPECT_EQ(result.logLines.size(), 3u);
         EXPECT_EQ(*folder.file("c.mid"), dirty);
+        if (folder.file("b.mid") != nullptr) {
+            EXPECT_EQ(*folder.file("b.mid"), dirty);
+        }
         EXPECT_EQ(folder.files.syncCount, 1u) << "what was written before is synced";
     }
 }
 
-// Fails every step of a run over two files in turn, with and without an existing backup, and
-// checks what a failure may leave: each file's name holds its old bytes or its complete new
-// contents, an existing backup is untouched, a new backup holds the old bytes, nothing else
-// is left in the folder, and the run reports the failure and stops.
-TEST(CleanRunFaults, EveryFailingStepLeavesEveryFileWhole)
+using Backup = test::MemoryFileOps::Backup;
+
+// Fails, or kills the process at, every step of a run over two files in turn, with and
+// without an existing backup, on file systems that make a backup as a second name, by moving
+// the file, or by copying it. A failure may leave: each file's name holding its old bytes or
+// its complete new contents, an existing backup untouched, a new backup holding the old
+// bytes, nothing else in the folder, and the run reporting the failure and stopping. A kill
+// may leave the same and hidden temporary files; only a file system without second names
+// leaves the name empty between its two renames, with the old bytes in the backup. A run
+// after the kill finishes the work.
+TEST(CleanRunFaults, EveryFailingOrKilledStepLeavesEveryFileWhole)
 {
     const Bytes oldBackup = hex("01 02 03");
     std::set<std::string> failedKinds;
-    for (bool hadBackup : {false, true}) {
-        for (int failAt = 0;; ++failAt) {
-            Folder folder;
-            folder.add("a.mid", dirty);
-            folder.add("b.mid", dirty);
-            if (hadBackup) {
-                folder.files.files["/songs/a.mid.bak"] = oldBackup;
-                folder.files.files["/songs/b.mid.bak"] = oldBackup;
-            }
-            test::FaultyFileOps files(folder.files);
-            files.failAt = failAt;
-            RecordingNotifier notifier;
-            CleanRunResult result = cleanFiles(folder.entries, allRows(folder), deleteControllers(),
-                files, notifier, Language::English);
-            bool failed = failAt < files.steps;
-            SCOPED_TRACE(std::string(hadBackup ? "with" : "without") + " backup, failing step "
-                + std::to_string(failAt) + ": "
-                + (failed ? files.log[static_cast<std::size_t>(failAt)] : "none"));
+    for (Backup method : {Backup::SecondName, Backup::Move, Backup::Copy}) {
+        for (bool hadBackup : {false, true}) {
+            for (bool kill : {false, true}) {
+                for (int at = 0;; ++at) {
+                    Folder folder;
+                    folder.files.backupBy = method;
+                    folder.add("a.mid", dirty);
+                    folder.add("b.mid", dirty);
+                    if (hadBackup) {
+                        folder.files.files["/songs/a.mid.bak"] = oldBackup;
+                        folder.files.files["/songs/b.mid.bak"] = oldBackup;
+                    }
+                    test::FaultyFileOps files(folder.files);
+                    (kill ? files.killAt : files.failAt) = at;
+                    RecordingNotifier notifier;
+                    CleanRunResult result;
+                    bool killed = false;
+                    try {
+                        result = cleanFiles(folder.entries, allRows(folder), deleteControllers(),
+                            files, notifier, Language::English);
+                    } catch (const test::Killed&) {
+                        killed = true;
+                    }
+                    const bool hit = at < files.steps;
+                    const std::string step =
+                        hit ? files.stepsTaken[static_cast<std::size_t>(at)] : "";
+                    SCOPED_TRACE("backup by " + std::to_string(static_cast<int>(method))
+                        + (hadBackup ? ", with" : ", without") + " backup, "
+                        + (kill ? "killed after" : "failing") + " step " + std::to_string(at) + ": "
+                        + step);
+                    EXPECT_EQ(killed, kill && hit);
 
-            for (const char* name : {"a.mid", "b.mid"}) {
-                const Bytes& now = *folder.file(name);
-                EXPECT_TRUE(now == dirty || now == cleaned) << name;
-                const Bytes* backup = folder.file(std::string(name) + ".bak");
-                if (hadBackup) {
-                    ASSERT_NE(backup, nullptr);
-                    EXPECT_EQ(*backup, oldBackup);
-                } else if (now == cleaned) {
-                    ASSERT_NE(backup, nullptr) << name << " changed without a backup";
-                    EXPECT_EQ(*backup, dirty);
-                } else {
-                    EXPECT_EQ(backup, nullptr) << name;
+                    const Bytes& former = hadBackup ? oldBackup : dirty;
+                    bool allNamed = true;
+                    for (const char* name : {"a.mid", "b.mid"}) {
+                        const Bytes* now = folder.file(name);
+                        const Bytes* backup = folder.file(std::string(name) + ".bak");
+                        if (backup != nullptr) {
+                            EXPECT_EQ(*backup, former) << name;
+                        }
+                        if (now == nullptr) {
+                            allNamed = false;
+                            EXPECT_TRUE(killed && method == Backup::Move) << name << " is gone";
+                            EXPECT_NE(backup, nullptr) << name << " and its backup are gone";
+                            continue;
+                        }
+                        EXPECT_TRUE(*now == dirty || *now == cleaned) << name;
+                        if (*now == cleaned) {
+                            EXPECT_NE(backup, nullptr) << name << " changed without a backup";
+                        } else if (!hadBackup && !killed) {
+                            EXPECT_EQ(backup, nullptr) << name << ": a failure leaves no backup";
+                        }
+                    }
+                    for (const auto& [path, contents] : folder.files.files)
+                        EXPECT_TRUE(path.ends_with(".mid") || path.ends_with(".mid.bak")
+                            || (killed && path.starts_with("/songs/.sorvanel-")))
+                            << path << " was left behind";
+
+                    if (!hit) {
+                        EXPECT_FALSE(result.stoppedEarly || result.syncFailed);
+                        EXPECT_EQ(*folder.file("b.mid"), cleaned);
+                        break;
+                    }
+                    ASSERT_LT(at, 60) << "the sweep does not end";
+                    if (killed) {
+                        if (!allNamed)
+                            continue; // the user renames the backup back; nothing is lost
+                        cleanFiles(folder.entries, allRows(folder), deleteControllers(),
+                            folder.files, notifier, Language::English);
+                        for (const char* name : {"a.mid", "b.mid"}) {
+                            EXPECT_EQ(*folder.file(name), cleaned) << name << " after a new run";
+                            EXPECT_EQ(*folder.file(std::string(name) + ".bak"), former) << name;
+                        }
+                        continue;
+                    }
+                    failedKinds.insert(step.substr(0, step.find(' ')));
+                    ASSERT_EQ(notifier.texts.size(), 1u);
+                    EXPECT_NE(notifier.texts[0].find("Injected"), std::string::npos);
+                    if (step.starts_with("sync ")) {
+                        // Every file is done; only getting it to disk failed.
+                        EXPECT_TRUE(result.syncFailed);
+                        EXPECT_FALSE(result.stoppedEarly);
+                        EXPECT_EQ(result.finishedRows.size(), 2u);
+                        continue;
+                    }
+                    EXPECT_TRUE(result.stoppedEarly);
+                    // A failing file is not finished; the file before it is.
+                    bool aDone = *folder.file("a.mid") == cleaned;
+                    EXPECT_EQ(result.finishedRows.size(), aDone ? 1u : 0u);
+                    EXPECT_EQ(result.logLines.size(), aDone ? 3u : 1u);
                 }
             }
-            for (const auto& [path, contents] : folder.files.files)
-                EXPECT_TRUE(path.ends_with(".mid") || path.ends_with(".mid.bak"))
-                    << path << " was left behind";
-            if (!failed) {
-                EXPECT_FALSE(result.stoppedEarly);
-                EXPECT_EQ(*folder.file("b.mid"), cleaned);
-                break;
-            }
-            const std::string& step = files.log[static_cast<std::size_t>(failAt)];
-            failedKinds.insert(step.substr(0, step.find(' ')));
-            EXPECT_TRUE(result.stoppedEarly);
-            ASSERT_EQ(notifier.texts.size(), 1u);
-            EXPECT_NE(notifier.texts[0].find("Injected"), std::string::npos);
-            // A failing file is not finished; the file before it is.
-            bool aDone = *folder.file("a.mid") == cleaned;
-            EXPECT_EQ(result.finishedRows.size(), aDone ? 1u : 0u);
-            EXPECT_EQ(result.logLines.size(), aDone ? 3u : 1u);
-            ASSERT_LT(failAt, 40) << "the sweep does not end";
         }
     }
     EXPECT_EQ(failedKinds,
-        (std::set<std::string>{"open", "read", "create", "write", "flush", "close",
-            "rename-no-replace", "rename-replace"}));
+        (std::set<std::string>{"open", "read", "resolve", "check-writable", "create", "write",
+            "flush", "close", "backup", "rename-replace", "sync"}));
+}
+
+// The final rename fails and so does putting the folder back: the message says where the
+// former bytes are, and they are there.
+TEST(CleanRunFaults, FailedUndoSaysWhereTheFormerBytesAre)
+{
+    struct Row
+    {
+        Backup method;
+        const char* undo;
+        bool nameKeepsFormer;
+    };
+    const Row rows[] = {
+        {Backup::SecondName, "remove", true},
+        {Backup::Copy, "remove", true},
+        {Backup::Move, "rename-no-replace", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.undo);
+        Folder folder;
+        folder.files.backupBy = row.method;
+        folder.add("a.mid", dirty);
+        test::FaultyFileOps files(folder.files);
+        files.failKinds = {"rename-replace", row.undo};
+        RecordingNotifier notifier;
+        CleanRunResult result = cleanFiles(
+            folder.entries, {0}, deleteControllers(), files, notifier, Language::English);
+        EXPECT_TRUE(result.stoppedEarly);
+        EXPECT_EQ(*folder.file("a.mid.bak"), dirty);
+        ASSERT_EQ(notifier.texts.size(), 1u);
+        const std::string where =
+            "The former contents of \"/songs/a.mid\" are in \"/songs/a.mid.bak\".";
+        if (row.nameKeepsFormer) {
+            EXPECT_EQ(*folder.file("a.mid"), dirty);
+            EXPECT_EQ(notifier.texts[0].find(where), std::string::npos) << notifier.texts[0];
+        } else {
+            EXPECT_EQ(folder.file("a.mid"), nullptr);
+            EXPECT_TRUE(notifier.texts[0].ends_with(where)) << notifier.texts[0];
+        }
+    }
 }
 
 TEST(CleanRunFaults, BackupAppearingAfterTheTestIsNotReplaced)
@@ -320,7 +418,7 @@ TEST(CleanRunFaults, BackupAppearingAfterTheTestIsNotReplaced)
     folder.add("a.mid", dirty);
     folder.files.files["/songs/a.mid.bak"] = hex("01");
     test::FaultyFileOps files(folder.files);
-    files.hideFromExists = [](const std::string& path) { return path == "/songs/a.mid.bak"; };
+    files.hideFromKindOf = [](const std::string& path) { return path == "/songs/a.mid.bak"; };
     RecordingNotifier notifier;
     CleanRunResult result =
         cleanFiles(folder.entries, {0}, deleteControllers(), files, notifier, Language::English);

@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace sorvanel {
 namespace {
@@ -167,18 +168,23 @@ TEST(FileList, MissingOrEmptyFolderGivesNothingQuietly)
     EXPECT_THROW(listMidiFiles("/no/such/folder", files, notifier), FileError);
 }
 
-TEST(FileList, RealFolderSkipsSubfoldersAndHiddenFiles)
+TEST(FileList, RealFolderListsOnlyRegularFilesThatAreNotHidden)
 {
     test::TempFolder folder;
     const auto valid = test::smf({test::track({})});
     folder.write("x.mid", valid);
     folder.write(".y.mid", valid);
     std::filesystem::create_directory(folder.path() / "z.mid");
+    // Only regular files are songs: a pipe would make the scan wait for a writer forever.
+    ::mkfifo((folder / "p.mid").c_str(), 0600);
+    std::filesystem::create_symlink("nowhere", folder.path() / "d.mid");
+    std::filesystem::create_symlink("x.mid", folder.path() / "l.mid");
     PosixFileOps files;
     RecordingNotifier notifier;
     auto entries = scanFolder(folder.path().string() + "/", files, notifier);
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].fullPath, folder / "x.mid");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].fullPath, folder / "l.mid");
+    EXPECT_EQ(entries[1].fullPath, folder / "x.mid");
     EXPECT_TRUE(notifier.texts.empty());
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace sorvanel {
@@ -120,6 +121,50 @@ TEST_F(CliCleanTest, StopsAtABrokenFileWithStatusOne)
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "<no midi file changed>\n");
     EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(CliCleanTest, OnlySongFilesAreCleanedAndEachOnce)
+{
+    // A second run over "songs/*" names the backups of the first, a note and a pipe: nothing
+    // is touched.
+    std::string a = song("a.mid", dirty);
+    song("a.mid.bak", clean);
+    song("notes.txt", dirty);
+    song(".hidden.mid", dirty);
+    ::mkfifo((m_root / "songs" / "p.mid").c_str(), 0600);
+    Outcome refused = run(controllersOnly + folder() + "/* " + folder() + "/.hidden.mid");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    for (const char* name : {"a.mid.bak\"", "notes.txt\"", ".hidden.mid\""})
+        EXPECT_NE(refused.err.find(std::string("/") + name + " is not cleaned: only *.mid"),
+            std::string::npos)
+            << name;
+    EXPECT_NE(
+        refused.err.find("/p.mid\" is not cleaned: it is not a regular file"), std::string::npos);
+    EXPECT_EQ(contents("a.mid"), dirty);
+    EXPECT_EQ(contents("a.mid.bak"), clean);
+
+    // Named three times (also through its folder and a link): cleaned once.
+    fs::remove(m_root / "songs" / "a.mid.bak");
+    fs::create_symlink("a.mid", m_root / "songs" / "l.mid");
+    Outcome once = run(controllersOnly + a + " " + folder() + "/./a.mid " + folder());
+    EXPECT_EQ(once.status, 0) << once.err;
+    EXPECT_EQ(once.out, "File\tSysEx\tContr.\tReset\n\na.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(contents("a.mid.bak"), dirty);
+    EXPECT_TRUE(fs::is_symlink(m_root / "songs" / "l.mid"));
+}
+
+TEST_F(CliCleanTest, BrokenFilesOfAFolderAreLeftOutWithStatusOne)
+{
+    song("a.mid", dirty);
+    std::string bad = song("bad.mid", hex("00 01"));
+    song("c.mid", dirty);
+    Outcome outcome = run(controllersOnly + folder());
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "Invalid midi file structure - file: " + bad + " !\n");
+    EXPECT_EQ(outcome.out,
+        "File\tSysEx\tContr.\tReset\n\na.mid\t   0\t   1\t   0\nc.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(contents("c.mid"), withoutController);
 }
 
 TEST_F(CliCleanTest, WrongUsageAndRefusedOptionsGiveStatusTwo)

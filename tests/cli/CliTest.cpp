@@ -73,6 +73,10 @@ TEST_F(CliTest, CheckReportsEachFileAndFailsWhenAnyIsInvalid)
         good + "\tvalid\n" + bad + "\tInvalid midi file structure - file: " + bad + " !\n");
 
     EXPECT_EQ(run("check " + good).status, 0);
+    // An empty file is listed and cleaned as an entry with nothing in it.
+    std::string empty = file("empty.mid", {});
+    EXPECT_EQ(run("check " + empty).out, empty + "\tvalid\n");
+    EXPECT_EQ(run("check " + empty).status, 0);
     Outcome missing = run("check " + good + "-not-there");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("No such file or directory"), std::string::npos);
@@ -100,6 +104,18 @@ TEST_F(CliTest, DumpListsEveryEvent)
     EXPECT_EQ(dumped.status, 0);
     EXPECT_NE(dumped.out.find("0 96 +96 90 -- len 2: 3c 00\n"), std::string::npos);
     EXPECT_NE(dumped.out.find("0 96 +0 ff 2f len 0\n"), std::string::npos);
+}
+
+TEST_F(CliTest, HelpGoesToStandardOutputWithStatus0)
+{
+    for (const char* arguments : {"--help", "-h", "clean --help", "check -h"}) {
+        SCOPED_TRACE(arguments);
+        Outcome help = run(arguments);
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.err, "");
+        EXPECT_NE(help.out.find("usage:"), std::string::npos);
+        EXPECT_NE(help.out.find("Exit status: 0"), std::string::npos);
+    }
 }
 
 TEST_F(CliTest, WrongUsageExitsWithStatus2)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
@@ -84,7 +85,7 @@ TEST(PosixFileOps, RenameWithoutReplaceRefusesAnExistingTarget)
     EXPECT_EQ(folder.names(), std::vector<std::string>{"b.mid"});
 }
 
-TEST(PosixFileOps, ExistsSeesEverythingThatHoldsTheName)
+TEST(PosixFileOps, KindOfNamesWhatHoldsTheName)
 {
     test::TempFolder folder;
     folder.write("file", {});
@@ -94,12 +95,30 @@ TEST(PosixFileOps, ExistsSeesEverythingThatHoldsTheName)
     struct Row
     {
         const char* name;
-        bool exists;
+        EntryKind kind;
     };
-    const Row rows[] = {{"file", true}, {"dir", true}, {"dangling", true}, {"missing", false},
-        {"file/inside", false}, {"dir/missing", false}};
+    const Row rows[] = {{"file", EntryKind::File}, {"dir", EntryKind::Folder},
+        {"dangling", EntryKind::BrokenLink}, {"missing", EntryKind::Missing},
+        {"file/inside", EntryKind::Missing}, {"dir/missing", EntryKind::Missing}};
     for (const Row& row : rows)
-        EXPECT_EQ(files.exists(folder / row.name), row.exists) << row.name;
+        EXPECT_EQ(files.kindOf(folder / row.name), row.kind) << row.name;
+}
+
+TEST(PosixFileOps, RemovesOnlyOldLeftoversOfItsOwnName)
+{
+    test::TempFolder folder;
+    const char* names[] = {".sorvanel-Old123", ".sorvanel-New123", ".sorvanel-Old1234", "Old.mid"};
+    for (const char* name : names)
+        folder.write(name, {});
+    auto twoDaysAgo = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    for (const char* name : {".sorvanel-Old123", ".sorvanel-Old1234", "Old.mid"})
+        fs::last_write_time(folder.path() / name, twoDaysAgo);
+    PosixFileOps files;
+    files.removeLeftovers(folder.path().string());
+    EXPECT_EQ(folder.names(),
+        (std::vector<std::string>{".sorvanel-New123", ".sorvanel-Old1234", "Old.mid"}));
+    files.syncFolder(folder.path().string());
+    EXPECT_EQ(errorOf([&] { files.syncFolder(folder / "missing"); }), ENOENT);
 }
 
 TEST(PosixFileOps, ListsNamesWithTheirKind)
@@ -109,17 +128,22 @@ TEST(PosixFileOps, ListsNamesWithTheirKind)
     folder.write(".b.mid", {});
     fs::create_directory(folder.path() / "c.mid");
     fs::create_directory_symlink(folder.path() / "c.mid", folder.path() / "d.mid");
+    fs::create_symlink("a.mid", folder.path() / "e.mid");
+    ::mkfifo((folder / "f.mid").c_str(), 0600);
     PosixFileOps files;
     auto items = files.listFolder(folder.path().string());
     std::sort(items.begin(), items.end(),
         [](const FolderItem& x, const FolderItem& y) { return x.name < y.name; });
-    ASSERT_EQ(items.size(), 4u);
+    ASSERT_EQ(items.size(), 6u);
     EXPECT_EQ(items[0].name, ".b.mid");
     EXPECT_TRUE(items[0].isHidden);
     EXPECT_EQ(items[1].name, "a.mid");
     EXPECT_FALSE(items[1].isHidden || items[1].isDirectory);
-    EXPECT_TRUE(items[2].isDirectory);
+    EXPECT_TRUE(items[1].isFile);
+    EXPECT_TRUE(items[2].isDirectory && !items[2].isFile);
     EXPECT_TRUE(items[3].isDirectory) << "a link to a folder counts as a folder";
+    EXPECT_TRUE(items[4].isFile) << "a link to a file counts as a file";
+    EXPECT_FALSE(items[5].isFile || items[5].isDirectory) << "a pipe is neither";
     EXPECT_EQ(errorOf([&] { files.listFolder(folder / "missing"); }), ENOENT);
 }
 
@@ -136,6 +160,13 @@ TEST(PosixFileOps, ReadsWholeFiles)
     EXPECT_TRUE(image.empty());
     EXPECT_EQ(errorOf([&] { files.readWhole(folder.path().string(), image); }), EISDIR);
     EXPECT_EQ(errorOf([&] { files.readWhole(folder / "missing.mid", image); }), ENOENT);
+    // A pipe is refused at once instead of waiting for a writer.
+    ::mkfifo((folder / "pipe.mid").c_str(), 0600);
+    EXPECT_THROW(files.readWhole(folder / "pipe.mid", image), FileError);
+    // Too large is told from the size, before anything is allocated or read (sparse file).
+    std::filesystem::resize_file(folder.path() / "a.mid", 0x80000000u);
+    EXPECT_EQ(errorOf([&] { files.readWhole(folder / "a.mid", image); }), EFBIG);
+    EXPECT_TRUE(image.empty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "support/MemoryFileOps.h"
 
 #include <cerrno>
+#include <functional>
 #include <new>
 
 namespace sorvanel::test {
@@ -17,17 +18,51 @@ void MemoryFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>
     image = file->second;
 }
 
-bool MemoryFileOps::exists(const std::string& path)
+EntryKind MemoryFileOps::kindOf(const std::string& path) noexcept
 {
-    return files.count(path) != 0;
+    return files.count(path) != 0 ? EntryKind::File : EntryKind::Missing;
+}
+
+std::optional<FileIdentity> MemoryFileOps::identify(const std::string& path) noexcept
+{
+    if (files.count(path) == 0)
+        return std::nullopt;
+    return FileIdentity{0, std::hash<std::string>()(path)};
+}
+
+void MemoryFileOps::checkWritable(const std::string& path)
+{
+    if (readOnly.count(path) != 0)
+        throw FileError("Cannot write", path, EACCES);
 }
 
 std::string MemoryFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool)
 {
-    std::string path = targetPath + ".tmp" + std::to_string(++m_temporaryCount);
+    std::string number = std::to_string(++m_temporaryCount);
+    std::string path =
+        folderOf(targetPath) + "/.sorvanel-" + std::string(6 - number.size(), '0') + number;
     files[path].assign(data, data + size);
     return path;
+}
+
+bool MemoryFileOps::makeBackup(const std::string& path, const std::string& backupPath,
+    const std::uint8_t* former, std::size_t formerSize)
+{
+    if (files.count(backupPath) != 0)
+        throw FileError("Cannot make the backup", backupPath, EEXIST);
+    switch (backupBy) {
+    case Backup::SecondName:
+        files[backupPath] = files.at(path);
+        return true;
+    case Backup::Move:
+        renameReplace(path, backupPath);
+        return false;
+    case Backup::Copy:
+        files[backupPath].assign(former, former + formerSize);
+        return true;
+    }
+    return true;
 }
 
 void MemoryFileOps::renameNoReplace(const std::string& from, const std::string& to)
@@ -52,6 +87,13 @@ void MemoryFileOps::removeQuietly(const std::string& path) noexcept
     files.erase(path);
 }
 
+void MemoryFileOps::syncFolder(const std::string& folder)
+{
+    ++syncCount;
+    if (syncError != 0)
+        throw FileError("Cannot flush what was written in", folder, syncError);
+}
+
 std::vector<FolderItem> MemoryFileOps::listFolder(const std::string& folder)
 {
     std::vector<FolderItem> items;
@@ -62,6 +104,7 @@ std::vector<FolderItem> MemoryFileOps::listFolder(const std::string& folder)
         FolderItem item;
         item.name = path.substr(prefix.size());
         item.isHidden = item.name.front() == '.';
+        item.isFile = true;
         items.push_back(std::move(item));
     }
     return items;
