@@ -1,4 +1,3 @@
-#include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
@@ -87,15 +86,13 @@ class WindowManagerTest : public QObject
     Q_OBJECT
 
     MemorySettingsStore m_store;
-    PosixFileOps m_files;
     RecordingNotifier m_notifier;
 
     std::unique_ptr<MainDialog> open()
     {
         MainDialogServices s;
         s.store = &m_store;
-        s.files = &m_files;
-        s.notifier = &m_notifier;
+        s.notifier = &m_notifier; // no files: nothing is scanned here
         s.runLanguageChooser = [] { return false; };
         auto dialog = std::make_unique<MainDialog>(s);
         dialog->show();
