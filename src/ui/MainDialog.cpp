@@ -236,12 +236,30 @@ void MainDialog::followNormalFrame(bool geometryChanged)
     const QMargins margins = windowHandle()->frameMargins();
     if (margins.isNull() && !testAttribute(Qt::WA_Mapped))
         return;
-    if (m_frameToFit) {
-        // Only when the window's own rectangle changed: when it leaves the maximized state
-        // the window manager gives it back its normal frame only after telling us so.
+    if (m_frameToFit || (m_fitting && margins != m_fitMargins)) {
+        // Only when the window's own rectangle changed. When it leaves the maximized state the
+        // window manager may report its normal frame only after giving it its normal size:
+        // for a moment after the fit a changed frame fits the inside again.
         if (!geometryChanged)
             return;
+        if (m_frameToFit) {
+            // A frame reported late comes without a change of the window's own rectangle.
+            auto settle = [this] {
+                if (m_fitting && windowState() == Qt::WindowNoState
+                    && windowHandle()->frameMargins() != m_fitMargins) {
+                    m_fitMargins = windowHandle()->frameMargins();
+                    setGeometry(m_normalFrame.marginsRemoved(m_fitMargins));
+                }
+            };
+            QTimer::singleShot(250, this, settle);
+            QTimer::singleShot(1000, this, [this, settle] {
+                settle();
+                m_fitting = false;
+            });
+        }
         m_frameToFit = false;
+        m_fitting = true;
+        m_fitMargins = margins;
         setGeometry(m_normalFrame.marginsRemoved(margins));
         return;
     }

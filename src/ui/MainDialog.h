@@ -162,6 +162,9 @@ private:
     /// Whether the window's inside still has to be fitted to `m_normalFrame`: a frame that
     /// the window manager draws is only known once the window is on the screen.
     bool m_frameToFit = false;
+    /// Shortly after the fit: the frame it was fitted to.
+    bool m_fitting = false;
+    QMargins m_fitMargins;
     bool m_closing = false;
 };
 
