@@ -284,7 +284,7 @@ int MainDialog::exec()
 void MainDialog::showFolder()
 {
     if (auto* label = controlAs<QLabel>(FolderLabel))
-        label->setText(qs(m_folder));
+        label->setText(decodeStoredText(m_folder));
 }
 
 bool MainDialog::FileListText(
@@ -439,6 +439,7 @@ void MainDialog::OnOK()
     if (m_closing)
         return;
     m_closing = true;
+    SettingsSession session(*m_services.store);
     followNormalFrame();
     storePlacement(*m_services.store, {normalFrame(), showCommandFor(windowState())});
     if (!m_folder.empty())
