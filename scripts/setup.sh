@@ -14,7 +14,7 @@ if [ "${1:-}" != "--program" ]; then
     packages+=(
         clang libclang-rt-14-dev clang-format git
         libgtest-dev libgmock-dev libbenchmark-dev
-        xvfb xauth imagemagick xdotool
+        xvfb xauth openbox imagemagick xdotool
         dpkg-dev file lintian
     )
 fi

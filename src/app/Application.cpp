@@ -4,15 +4,63 @@
 #include "platform/qt/QtSettingsStore.h"
 #include "platform/qt/SingleInstance.h"
 #include "settings/Texts.h"
+#include "ui/TextDecoding.h"
 
-#include <QApplication>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <new>
 
 namespace sorvanel::ui {
 
+namespace {
+
+QString fromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QString escapedExceptionText(std::exception_ptr failure, bool fromCommand)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        return fromUtf8(Texts::OutOfMemory);
+    } catch (const std::exception& e) {
+        // A file failure names its path, which is bytes as the system gave them.
+        if (e.what() && *e.what())
+            return decodeStoredText(e.what());
+    } catch (...) {
+    }
+    return fromUtf8(fromCommand ? Texts::CommandFailed : Texts::InternalApplicationError);
+}
+
+bool GuardedApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        const bool fromCommand = event->type() == QEvent::Shortcut || qobject_cast<QMenu*>(receiver)
+            || qobject_cast<QMenuBar*>(receiver);
+        try {
+            QWidget* owner = QApplication::activeModalWidget();
+            if (!owner)
+                owner = applicationMainWindow();
+            showMessageBox(owner, QMessageBox::Warning, QCoreApplication::applicationName(),
+                escapedExceptionText(std::current_exception(), fromCommand));
+        } catch (...) {
+            // Nothing is left to tell the user with; the program goes on all the same.
+        }
+    }
+    return false;
+}
+
 int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindow)
 {
-    QApplication application(argc, argv);
+    GuardedApplication application(argc, argv);
     // Qt's own default keeps the extension of the executable's name; the store goes by the
     // bare name.
     QCoreApplication::setApplicationName(

@@ -2,12 +2,32 @@
 
 #include "settings/SettingsStore.h"
 
+#include <QApplication>
 #include <QDialog>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
 namespace sorvanel::ui {
+
+/// The text that reports an exception that escaped an event handler: "Out of memory." for lack
+/// of memory, the exception's own text when it has one, and otherwise "Command failed." for a
+/// command (a shortcut or a menu) and "Internal application error." for anything else.
+QString escapedExceptionText(std::exception_ptr failure, bool fromCommand);
+
+/// The program's application object. An exception that escapes a window's handler is caught
+/// where the event was delivered, reported in a box, and the program goes on.
+class GuardedApplication : public QApplication
+{
+public:
+    GuardedApplication(int& argc, char** argv)
+        : QApplication(argc, argv)
+    {
+    }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+};
 
 /// Makes the main window over the program's settings store. The window settles the language
 /// while it initialises, before it shows.

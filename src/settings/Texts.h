@@ -21,7 +21,8 @@ struct TextPair
 };
 
 /// Every text of the program in one place. Pairs are chosen at the point of use with `pick()`;
-/// the plain texts read the same in both languages. Texts with "%s" or "%lx" are formats.
+/// the plain texts read the same in both languages. Texts with "%s" or "%lx" are formats, so
+/// are those with "%1" (for `QString::arg`).
 namespace Texts {
 
 // Main window and folder chooser.
@@ -37,6 +38,15 @@ inline constexpr TextPair Cancel{"Abbrechen", "Cancel"};
 inline constexpr TextPair IncludeSubfolders{"Unterordner einbeziehen", "Include sub-folders"};
 /// The help document the help button opens.
 inline constexpr TextPair HelpDocument{"Sorvanel.htm", "Sorvanel_e.htm"};
+/// A help document that is nowhere (%1: its name, %2: the folders, one a line) or that no
+/// program opens (%2: its path).
+inline constexpr TextPair DocumentNotFound{
+    "Das Dokument \"%1\" wurde nicht gefunden.\n\nGesucht in:\n%2",
+    "The document \"%1\" was not found.\n\nLooked for in:\n%2"};
+inline constexpr TextPair DocumentNotOpened{
+    "Das Dokument \"%1\" konnte nicht geöffnet werden: Es ist kein Programm eingerichtet, "
+    "das es anzeigen kann.\n\n%2",
+    "The document \"%1\" could not be opened: no program is set up to show it.\n\n%2"};
 
 // Log window.
 inline constexpr TextPair NoMidiFileChanged{
@@ -129,6 +139,10 @@ inline constexpr std::string_view GetUIObjectOfFailed = "GetUIObjectOf failed! h
 inline constexpr std::string_view InvokeCommandFailed = "InvokeCommand failed. hr=%lx";
 inline constexpr std::string_view MainWindowTitle =
     "Sorvanel  -  Delete SysEx events from midi files";
+/// Reports of an exception that escaped a window's handler.
+inline constexpr std::string_view OutOfMemory = "Out of memory.";
+inline constexpr std::string_view CommandFailed = "Command failed.";
+inline constexpr std::string_view InternalApplicationError = "Internal application error.";
 
 // The language chooser: the same in both languages.
 inline constexpr std::string_view ChooseLanguage = "Choose Language";

@@ -4,6 +4,7 @@
 #include "cleaning/FileList.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/MessageBoxes.h"
 #include "platform/qt/WaitCursor.h"
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
@@ -67,9 +68,22 @@ constexpr int titleColumnWidth = 285;
 
 } // namespace
 
-void openDocumentWithDesktop(const QString& directory, const QString& document)
+bool openDocumentWithDesktop(const QString& directory, const QString& document)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(directory).filePath(document)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QDir(directory).filePath(document)));
+}
+
+QStringList documentFolders(const QString& startDirectory)
+{
+    const QString program = QCoreApplication::applicationDirPath();
+    QStringList folders;
+    for (const QString& folder : {startDirectory, program,
+             QDir(program).filePath(QStringLiteral(SORVANEL_DOCUMENTS_FROM_PROGRAM))}) {
+        QString clean = QDir::cleanPath(folder);
+        if (!folders.contains(clean))
+            folders.append(clean);
+    }
+    return folders;
 }
 
 MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
@@ -97,6 +111,8 @@ MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
         connect(m_fileList, &ColumnListView::itemChanged, this, &MainDialog::OnListItemChanged);
     }
 
+    // A box from a start-up step (the list's set-up, say) already has the window as owner.
+    setApplicationMainWindow(this);
     OnInitDialog();
 }
 
@@ -153,6 +169,10 @@ void MainDialog::OnInitDialog()
         m_layoutMetrics = captureLayoutMetrics(rect(), m_fileList->geometry(),
             label ? std::optional<QRect>(label->geometry()) : std::nullopt, selectAll->geometry());
         m_layoutCaptured = true;
+        // Room for the heading and three rows of the list.
+        const int listHeight = m_fileList->header()->sizeHint().height()
+            + 3 * (m_fileList->fontMetrics().height() + 3) + 2 * m_fileList->frameWidth();
+        setMinimumSize(minimumWindowSize(m_layoutMetrics, layoutInput(), listHeight));
     } else {
         m_startupFailed = true;
     }
@@ -180,22 +200,26 @@ void MainDialog::restorePlacement()
     if (!placement)
         return;
     // A rectangle on no screen at all (a monitor that is gone) would leave the window out of
-    // reach; it then opens where it would without a stored placement.
-    bool onScreen = false;
+    // reach; it then opens where it would without a stored placement. One whose title bar is
+    // off the screens is moved back under the hand.
+    QList<QRect> screens;
     for (QScreen* screen : QGuiApplication::screens())
-        onScreen = onScreen || screen->availableVirtualGeometry().intersects(placement->normal);
-    if (!onScreen)
+        screens.append(screen->availableGeometry());
+    std::optional<QRect> frame = reachableFrame(placement->normal, screens);
+    if (!frame)
         return;
-    // The stored rectangle includes the frame. Some platforms know the frame before the window
-    // is shown; others only once it is shown: then take the rectangle as the inside for now and
-    // fit it as soon as the frame is there and the window shows its normal size.
-    setGeometry(placement->normal);
+    // The stored rectangle includes the frame. A window moved before it exists is placed by
+    // its frame's corner; its inside is as large as the whole rectangle until the frame is
+    // known, which under a window manager is only once the window is on the screen.
+    m_normalFrame = *frame;
+    move(frame->topLeft());
+    resize(frame->size());
     create();
-    QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (frame.isNull())
-        m_restoredFrame = placement->normal;
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (margins.isNull())
+        m_frameToFit = true;
     else
-        setGeometry(placement->normal.marginsRemoved(frame));
+        setGeometry(frame->marginsRemoved(margins));
     if (placement->showCommand == ShowMaximized)
         setWindowState(Qt::WindowMaximized);
 }
@@ -203,26 +227,60 @@ void MainDialog::restorePlacement()
 void MainDialog::showEvent(QShowEvent* event)
 {
     TemplateDialog::showEvent(event);
-    if (m_restoredFrame)
-        QTimer::singleShot(0, this, &MainDialog::fitRestoredFrame);
+    followNormalFrame();
 }
 
-void MainDialog::changeEvent(QEvent* event)
+void MainDialog::moveEvent(QMoveEvent* event)
 {
-    TemplateDialog::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && m_restoredFrame)
-        QTimer::singleShot(0, this, &MainDialog::fitRestoredFrame);
+    TemplateDialog::moveEvent(event);
+    followNormalFrame(true);
 }
 
-void MainDialog::fitRestoredFrame()
+void MainDialog::followNormalFrame(bool geometryChanged)
 {
-    if (!m_restoredFrame || !isVisible() || windowState() != Qt::WindowNoState)
+    if (windowState() != Qt::WindowNoState || !windowHandle() || !isVisible())
         return;
-    QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (margins.isNull())
+    // A window manager's frame is known once it has taken the window; without one, once the
+    // window is on the screen.
+    const QMargins margins = windowHandle()->frameMargins();
+    if (margins.isNull() && !testAttribute(Qt::WA_Mapped))
         return;
-    setGeometry(m_restoredFrame->marginsRemoved(margins));
-    m_restoredFrame.reset();
+    if (m_frameToFit || (m_fitting && margins != m_fitMargins)) {
+        // Only when the window's own rectangle changed. When it leaves the maximized state the
+        // window manager may report its normal frame only after giving it its normal size:
+        // for a moment after the fit a changed frame fits the inside again.
+        if (!geometryChanged)
+            return;
+        if (m_frameToFit) {
+            // A frame reported late comes without a change of the window's own rectangle.
+            auto settle = [this] {
+                if (m_fitting && windowState() == Qt::WindowNoState
+                    && windowHandle()->frameMargins() != m_fitMargins) {
+                    m_fitMargins = windowHandle()->frameMargins();
+                    setGeometry(m_normalFrame.marginsRemoved(m_fitMargins));
+                }
+            };
+            QTimer::singleShot(250, this, settle);
+            QTimer::singleShot(1000, this, [this, settle] {
+                settle();
+                m_fitting = false;
+            });
+        }
+        m_frameToFit = false;
+        m_fitting = true;
+        m_fitMargins = margins;
+        setGeometry(m_normalFrame.marginsRemoved(margins));
+        return;
+    }
+    m_normalFrame = frameGeometry();
+}
+
+QRect MainDialog::normalFrame() const
+{
+    if (m_normalFrame.isValid())
+        return m_normalFrame;
+    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    return windowHandle() ? normal.marginsAdded(windowHandle()->frameMargins()) : normal;
 }
 
 int MainDialog::exec()
@@ -399,12 +457,27 @@ void MainDialog::OnClean()
 
 void MainDialog::OnHelpButton()
 {
-    m_services.openDocument(m_startDirectory, qs(Texts::HelpDocument.pick()));
+    openHelpDocument(qs(Texts::HelpDocument.pick()));
 }
 
 void MainDialog::OnManual()
 {
-    m_services.openDocument(m_startDirectory, qs(Texts::ManualDocument));
+    openHelpDocument(qs(Texts::ManualDocument));
+}
+
+void MainDialog::openHelpDocument(const QString& document)
+{
+    const QStringList folders = documentFolders(m_startDirectory);
+    auto found = std::find_if(folders.begin(), folders.end(),
+        [&document](const QString& folder) { return QDir(folder).exists(document); });
+    QString message;
+    if (found == folders.end())
+        message = qs(Texts::DocumentNotFound.pick()).arg(document, folders.join(QLatin1Char('\n')));
+    else if (!m_services.openDocument(*found, document))
+        message =
+            qs(Texts::DocumentNotOpened.pick()).arg(document, QDir(*found).filePath(document));
+    if (!message.isEmpty())
+        m_services.notifier->notify(message.toStdString());
 }
 
 void MainDialog::accept()
@@ -428,10 +501,8 @@ void MainDialog::OnOK()
         return;
     m_closing = true;
     SettingsSession session(*m_services.store);
-    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    if (windowHandle())
-        normal = normal.marginsAdded(windowHandle()->frameMargins());
-    storePlacement(*m_services.store, {normal, showCommandFor(windowState())});
+    followNormalFrame();
+    storePlacement(*m_services.store, {normalFrame(), showCommandFor(windowState())});
     if (!m_folder.empty())
         m_services.store->WriteProfileString(settingsSection, folderValueName, m_folder);
     TemplateDialog::accept();
@@ -442,30 +513,16 @@ void MainDialog::resizeEvent(QResizeEvent* event)
 {
     TemplateDialog::resizeEvent(event);
     OnSize();
+    followNormalFrame(true);
 }
 
 void MainDialog::OnSize()
 {
     if (!m_fileList || !m_layoutCaptured)
         return;
-    MainLayoutInput input;
-    input.window = rect();
-    input.list = m_fileList->geometry();
-    QWidget* label = control(FolderLabel);
-    if (label)
-        input.label = label->geometry();
-    if (QWidget* version = control(VersionLine))
-        input.versionLine = version->geometry();
-    if (m_helpButton)
-        input.helpButton = m_helpButton->geometry();
     std::vector<QWidget*> buttons;
-    for (int id : {SelectAllButton, CleanButton, ManualButton, ExitButton}) {
-        if (QWidget* button = control(id)) {
-            buttons.push_back(button);
-            input.buttons.push_back(button->geometry());
-        }
-    }
-
+    MainLayoutInput input = layoutInput(&buttons);
+    QWidget* label = control(FolderLabel);
     MainLayout layout = layoutMainWindow(m_layoutMetrics, input);
     if (!layout.moved)
         return;
@@ -476,6 +533,28 @@ void MainDialog::OnSize()
         m_helpButton->setGeometry(*layout.helpButton);
     for (std::size_t i = 0; i < buttons.size(); ++i)
         buttons[i]->setGeometry(layout.buttons[i]);
+}
+
+MainLayoutInput MainDialog::layoutInput(std::vector<QWidget*>* buttons) const
+{
+    MainLayoutInput input;
+    input.window = rect();
+    if (m_fileList)
+        input.list = m_fileList->geometry();
+    if (QWidget* label = control(FolderLabel))
+        input.label = label->geometry();
+    if (QWidget* version = control(VersionLine))
+        input.versionLine = version->geometry();
+    if (m_helpButton)
+        input.helpButton = m_helpButton->geometry();
+    for (int id : {SelectAllButton, CleanButton, ManualButton, ExitButton}) {
+        if (QWidget* button = control(id)) {
+            if (buttons)
+                buttons->push_back(button);
+            input.buttons.push_back(button->geometry());
+        }
+    }
+    return input;
 }
 
 } // namespace sorvanel::ui

@@ -46,16 +46,23 @@ struct MainDialogServices
     std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showLog;
     /// The log window of a preview, captioned as one; when not set, `showLog` serves.
     std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showPreviewLog;
-    /// Opens `document` (a name relative to `directory`) with the desktop's viewer.
-    std::function<void(const QString& directory, const QString& document)> openDocument;
+    /// Opens `document` (a name relative to `directory`) with the desktop's viewer; false when
+    /// no program could be started for it.
+    std::function<bool(const QString& directory, const QString& document)> openDocument;
 };
 
 /// The program's own windows, over `store`, `files` and `notifier`, which must outlive every
 /// window that uses them.
 MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifier& notifier);
 
-/// Opens a document through the desktop (`QDesktopServices`); a missing one is not reported.
-void openDocumentWithDesktop(const QString& directory, const QString& document);
+/// Opens a document through the desktop (`QDesktopServices`); false when that finds no
+/// program to open it with.
+bool openDocumentWithDesktop(const QString& directory, const QString& document);
+
+/// Where the help documents are looked for, in this order and each folder once: the folder
+/// the program was started in, the program's own folder, and the folder they are installed
+/// in beside it.
+QStringList documentFolders(const QString& startDirectory);
 
 /// The program's only top-level window: the current folder, its song files with their titles,
 /// and the commands to choose a folder, select files, clean them and leave. Building it settles
@@ -133,11 +140,11 @@ public slots:
 protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void OnInitDialog();
@@ -145,8 +152,15 @@ private:
     void OnCancel();
     void OnEnterKey() { }
     void OnSize();
+    /// The window and the controls the layout moves, as they are now; `buttons` receives the
+    /// bottom buttons in the order of the input's rectangles.
+    MainLayoutInput layoutInput(std::vector<QWidget*>* buttons = nullptr) const;
     void restorePlacement();
-    void fitRestoredFrame();
+    /// Follows the outer rectangle of the normal (not maximized) window as far as it is
+    /// known; first fits a restored rectangle once the frame around the window is known.
+    void followNormalFrame(bool geometryChanged = false);
+    /// The outer rectangle to store for the normal window.
+    QRect normalFrame() const;
     void showFolder();
     /// Makes `folder` the current folder, as a confirmed choice, and lists it.
     void openFolder(std::string folder);
@@ -161,6 +175,8 @@ private:
     /// The song files of `folder`, read under the progress window; `cancelled` tells whether
     /// the user stopped the scan (the files read until then are the result).
     std::vector<MidiFileEntry> readFolder(bool& cancelled);
+    /// Opens the first `document` found in the document folders, or says why it cannot.
+    void openHelpDocument(const QString& document);
 
     MainDialogServices m_services;
     ColumnListView* m_fileList = nullptr;
@@ -174,8 +190,15 @@ private:
     LayoutMetrics m_layoutMetrics;
     bool m_layoutCaptured = false;
     bool m_startupFailed = false;
-    /// The stored outer rectangle to fit once the window's frame is known.
-    std::optional<QRect> m_restoredFrame;
+    /// The outer rectangle of the normal window: the restored one until the window has shown
+    /// itself normal with its frame, then the one it has there.
+    QRect m_normalFrame;
+    /// Whether the window's inside still has to be fitted to `m_normalFrame`: a frame that
+    /// the window manager draws is only known once the window is on the screen.
+    bool m_frameToFit = false;
+    /// Shortly after the fit: the frame it was fitted to.
+    bool m_fitting = false;
+    QMargins m_fitMargins;
     bool m_closing = false;
 };
 

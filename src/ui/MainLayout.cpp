@@ -89,4 +89,15 @@ MainLayout layoutMainWindow(const LayoutMetrics& m, const MainLayoutInput& in)
     return out;
 }
 
+QSize minimumWindowSize(const LayoutMetrics& m, const MainLayoutInput& start, int listHeight)
+{
+    int right = m.listLeft + 1;
+    if (start.versionLine && start.helpButton)
+        right = std::max(right, rightOf(*start.versionLine) + start.helpButton->width());
+    for (const QRect& button : start.buttons)
+        right = std::max(right, rightOf(button));
+    return {right - start.window.x() + m.listRightMargin,
+        m.listTop + std::max(listHeight, 1) + m.listBottomMargin};
+}
+
 } // namespace sorvanel::ui

@@ -57,4 +57,9 @@ struct MainLayout
 /// right edge, and the bottom buttons follow the list's bottom.
 MainLayout layoutMainWindow(const LayoutMetrics& metrics, const MainLayoutInput& input);
 
+/// The smallest window in which every control stays whole on it: the bottom buttons, the help
+/// button stopped at the version line's end, both as far from the right edge as the list is,
+/// and a list `listHeight` pixels high. `start` is the window as it was built.
+QSize minimumWindowSize(const LayoutMetrics& metrics, const MainLayoutInput& start, int listHeight);
+
 } // namespace sorvanel::ui

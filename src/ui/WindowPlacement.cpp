@@ -2,6 +2,8 @@
 
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
+
 namespace sorvanel::ui {
 
 namespace {
@@ -53,6 +55,36 @@ std::optional<WindowPlacement> storedPlacement(SettingsStore& store)
         return std::nullopt;
     return WindowPlacement{
         QRect(left, top, static_cast<int>(width), static_cast<int>(height)), showCommand};
+}
+
+std::optional<QRect> reachableFrame(const QRect& frame, const QList<QRect>& screens)
+{
+    const QRect titleBar(frame.x(), frame.y(), frame.width(), titleBarReach);
+    const int grip = std::min(frame.width(), titleBarGrip);
+    const QRect* best = nullptr;
+    qint64 bestArea = 0;
+    for (const QRect& screen : screens) {
+        const QRect onScreen = screen.intersected(titleBar);
+        if (onScreen.height() == titleBar.height() && onScreen.width() >= grip)
+            return frame;
+        const QRect overlap = screen.intersected(frame);
+        const qint64 area = qint64{overlap.width()} * overlap.height();
+        if (area > bestArea) {
+            best = &screen;
+            bestArea = area;
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    // Onto that screen: the top edge inside it, with room for the title bar, and enough of the
+    // title bar's width on it to grab.
+    const QRect& s = *best;
+    QRect moved = frame;
+    moved.moveTop(
+        std::clamp(frame.y(), s.y(), std::max(s.y(), s.y() + s.height() - titleBarReach)));
+    moved.moveLeft(std::clamp(
+        frame.x(), s.x() + grip - frame.width(), std::max(s.x(), s.x() + s.width() - grip)));
+    return moved;
 }
 
 } // namespace sorvanel::ui

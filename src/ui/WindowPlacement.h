@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 
 #include <cstdint>
@@ -38,5 +39,16 @@ void storePlacement(SettingsStore& store, const WindowPlacement& placement);
 /// The stored placement when it may be restored: no edge is missing (−1), the rectangle is not
 /// empty and the window was not closed minimized. None otherwise.
 std::optional<WindowPlacement> storedPlacement(SettingsStore& store);
+
+/// How much of a window's top edge must lie on a screen for its title bar to be grabbed: the
+/// height of a title bar and the width of a good handful of it.
+inline constexpr int titleBarReach = 24;
+inline constexpr int titleBarGrip = 64;
+
+/// Where a window with the outer rectangle `frame` may open on the screens' usable areas
+/// `screens`: `frame` itself when its title bar can be reached there; moved by as little as
+/// needed onto the screen it overlaps most when it cannot (its size stays); none when it lies
+/// on no screen at all.
+std::optional<QRect> reachableFrame(const QRect& frame, const QList<QRect>& screens);
 
 } // namespace sorvanel::ui

@@ -3,10 +3,12 @@
 #include "ui/controls/ListTextLayout.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace sorvanel::ui;
@@ -220,6 +222,36 @@ private slots:
         QCOMPARE(rows[0], 0);
         QCOMPARE(rows[1], 2);
         QCOMPARE(f.list->FocusedRow(), 0);
+    }
+
+    void typingKeepsTheSelectionCtrlASelectsAll()
+    {
+        Fixture f(3);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, f.rowPoint(0));
+        QTest::mouseClick(f.list->viewport(), Qt::LeftButton, Qt::ControlModifier, f.rowPoint(2));
+        QTest::keyClicks(f.list, "file1");
+        QVERIFY(f.list->IsRowSelected(0) && !f.list->IsRowSelected(1));
+        QCOMPARE(f.list->GetSelectedCount(), 2);
+        QTest::keyClick(f.list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f.list->GetSelectedCount(), 3);
+    }
+
+    void cutCellShowsItsWholeTextAsToolTip()
+    {
+        Fixture f(2);
+        f.texts[0][1] = "A title far too long for a column of 120 pixels";
+        f.texts[1][1] = QString::fromUtf8("Short\0\0", 7);
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto tipAt = [&f](int row) {
+            QPoint at(100 + 60, f.rowPoint(row).y());
+            QHelpEvent tip(QEvent::ToolTip, at, f.list->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(f.list->viewport(), &tip);
+        };
+        tipAt(0);
+        QTRY_COMPARE(QToolTip::text(), f.texts[0][1]);
+        tipAt(1);
+        QTRY_VERIFY(QToolTip::text().isEmpty());
     }
 
     void selectsAndDeselectsRows()

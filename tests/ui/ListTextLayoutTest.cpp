@@ -52,6 +52,29 @@ private slots:
         QCOMPARE(fitTextTo(text, width, measure), expected);
     }
 
+    void drawsNoControlCharacters_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "Title"
+                               << "Title";
+        QTest::newRow("trailing NULs") << QString::fromUtf8("Title\0\0\0", 8) << "Title";
+        QTest::newRow("trailing line end") << "Title\r\n"
+                                           << "Title";
+        QTest::newRow("inner tab and DEL") << "A\tB\x7F"
+                                              "C"
+                                           << "A B C";
+        QTest::newRow("only NULs") << QString(3, QChar(0)) << "";
+        QTest::newRow("trailing blanks stay") << "Title  "
+                                              << "Title  ";
+    }
+
+    void drawsNoControlCharacters()
+    {
+        QFETCH(QString, text);
+        QTEST(drawableText(text), "shown");
+    }
+
     void splitsLinesAtTabs_data()
     {
         QTest::addColumn<QString>("line");

@@ -103,7 +103,7 @@ struct Harness
         s.showPreviewLog = [this](QWidget*, const std::vector<std::string>& lines) {
             previewLogs.push_back(lines);
         };
-        s.openDocument = [](const QString&, const QString&) {};
+        s.openDocument = [](const QString&, const QString&) { return true; };
         dialog = std::make_unique<MainDialog>(s);
         dialog->show();
         dialog->OnSelectFolder();

@@ -3,6 +3,7 @@
 #include "MainWindowTestFiles.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/MessageBoxes.h"
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
 #include "song/MidiBuffer.h"
@@ -58,6 +59,7 @@ struct Harness
     PosixFileOps files;
     RecordingNotifier notifier;
     int chooserRuns = 0;
+    QWidget* ownerOfBoxesAtChooser = nullptr;
     bool chooserAnswer = true;
     std::string chooserLanguage = "E";
     std::vector<std::string> folderStarts;
@@ -66,6 +68,7 @@ struct Harness
     int optionsRuns = 0;
     std::vector<std::vector<std::string>> logs;
     std::vector<std::pair<QString, QString>> opened;
+    bool openAnswer = true;
 
     explicit Harness(std::string_view language = "E")
     {
@@ -82,6 +85,7 @@ struct Harness
         s.notifier = &notifier;
         s.runLanguageChooser = [this] {
             ++chooserRuns;
+            ownerOfBoxesAtChooser = applicationMainWindow();
             if (chooserAnswer)
                 store.WriteProfileString(settingsSection, languageValueName, chooserLanguage);
             return chooserAnswer;
@@ -98,6 +102,7 @@ struct Harness
                         QWidget*, const std::vector<std::string>& lines) { logs.push_back(lines); };
         s.openDocument = [this](const QString& directory, const QString& document) {
             opened.emplace_back(directory, document);
+            return openAnswer;
         };
         return s;
     }
@@ -218,6 +223,8 @@ private slots:
         h.chooserLanguage = chosen.toStdString();
         auto dialog = h.open();
         QTEST(h.chooserRuns, "runs");
+        if (h.chooserRuns > 0)
+            QCOMPARE(h.ownerOfBoxesAtChooser, dialog.get());
         QFETCH(bool, german);
         QCOMPARE(UiLanguage() == Language::German, german);
         QCOMPARE(button(*dialog, MainDialog::ManualButton)->isHidden(), !german);
@@ -236,26 +243,54 @@ private slots:
     void helpDocuments()
     {
         QFETCH(QString, language);
+        QTemporaryDir start;
+        for (const char* name : {"Sorvanel.htm", "Sorvanel_e.htm", "Anleitung Sorvanel.htm"})
+            writeFile(start.path() + "/" + name, {});
+        QString before = QDir::currentPath();
+        QDir::setCurrent(start.path());
         Harness h(language.toStdString());
         auto dialog = h.open();
         QTest::mouseClick(button(*dialog, MainDialog::HelpButton), Qt::LeftButton);
+        QDir::setCurrent(before);
         QCOMPARE(h.opened.size(), std::size_t{1});
-        QCOMPARE(h.opened[0].first, QDir::currentPath());
+        QCOMPARE(h.opened[0].first, QDir(start.path()).canonicalPath());
         QTEST(h.opened[0].second, "help");
         dialog->OnManual();
         QCOMPARE(h.opened.at(1).second, "Anleitung Sorvanel.htm");
+        QVERIFY(h.notifier.texts.empty());
     }
 
-    void helpDocumentsOpenFromTheStartDirectory()
+    void helpDocumentsAreLookedForInTurnAndFailuresSaid()
     {
+        // Started in a folder without the documents: found beside the program.
         QTemporaryDir elsewhere;
         QString before = QDir::currentPath();
         QDir::setCurrent(elsewhere.path());
         Harness h("E");
         auto dialog = h.open();
         QDir::setCurrent(before);
+        const QString start = QDir(elsewhere.path()).canonicalPath();
+        const QString program = QCoreApplication::applicationDirPath();
+        QCOMPARE(documentFolders(start),
+            QStringList({start, program, QDir::cleanPath(program + "/../share/sorvanel")}));
         dialog->OnHelpButton();
-        QCOMPARE(h.opened.at(0).first, QDir(elsewhere.path()).absolutePath());
+        QVERIFY(h.opened.empty());
+        QCOMPARE(h.notifier.texts.at(0),
+            "The document \"Sorvanel_e.htm\" was not found.\n\nLooked for in:\n"
+                + documentFolders(start).join('\n').toStdString());
+
+        writeFile(program + "/Sorvanel_e.htm", {});
+        dialog->OnHelpButton();
+        h.openAnswer = false;
+        dialog->OnHelpButton();
+        QFile::remove(program + "/Sorvanel_e.htm");
+        QCOMPARE(h.opened.size(), std::size_t{2});
+        QCOMPARE(h.opened[0], std::make_pair(program, QString("Sorvanel_e.htm")));
+        QCOMPARE(h.notifier.texts.size(), std::size_t{2});
+        QCOMPARE(h.notifier.texts[1],
+            "The document \"Sorvanel_e.htm\" could not be opened: no program is set up to show "
+            "it.\n\n"
+                + (program + "/Sorvanel_e.htm").toStdString());
     }
 
     void scanListsSongFilesSortedWithTitles()
@@ -666,7 +701,15 @@ private slots:
         QCOMPARE(label->x() + label->width(), list->x() + list->width());
         QCOMPARE(exit->y(), list->y() + list->height() + m.buttonGap);
 
-        // Narrow: the help button and the label stop at the version line.
+        // Shrunk as far as it goes, the window keeps every control whole and on it.
+        dialog->resize(100, 100);
+        QCOMPARE(dialog->size(), dialog->minimumSize());
+        for (QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY(child->isHidden() || dialog->rect().contains(child->geometry()));
+        QVERIFY(list->viewport()->height() >= 3 * (list->fontMetrics().height() + 3));
+
+        // Below that minimum, narrow: the help button and the label stop at the version line.
+        dialog->setMinimumSize(0, 0);
         dialog->resize(version->x() + version->width(), dialog->height());
         QCOMPARE(help->x(), version->x() + version->width());
         QCOMPARE(label->x() + label->width(), version->x() + version->width());

@@ -7,6 +7,7 @@ using sorvanel::ui::layoutMainWindow;
 using sorvanel::ui::LayoutMetrics;
 using sorvanel::ui::MainLayout;
 using sorvanel::ui::MainLayoutInput;
+using sorvanel::ui::minimumWindowSize;
 
 Q_DECLARE_METATYPE(std::optional<QRect>)
 
@@ -147,6 +148,20 @@ private slots:
     {
         QFETCH(QRect, resized);
         QVERIFY(!layoutMainWindow(templateMetrics(), templateInput(resized)).moved);
+    }
+
+    void minimumSizeKeepsEveryControlWhole()
+    {
+        QSize minimum = minimumWindowSize(templateMetrics(), templateInput(window), 80);
+        // The help button after the version line (447 + 42), then the list's right margin.
+        QCOMPARE(minimum, QSize(447 + 42 + 4, 65 + 80 + 30));
+        MainLayout out = layoutMainWindow(templateMetrics(), templateInput(QRect({}, minimum)));
+        QVERIFY(out.moved);
+        QCOMPARE(out.list.height(), 80);
+        QCOMPARE(out.helpButton->x(), 447);
+        QVERIFY(QRect({}, minimum).contains(*out.helpButton));
+        for (const QRect& button : out.buttons)
+            QVERIFY(QRect({}, minimum).contains(button));
     }
 
     void missingControlsAreLeftOut()

@@ -130,7 +130,7 @@ private slots:
         services.chooseFolder = [&](QWidget*, const std::string&) {
             return std::optional<std::string>(d.toStdString());
         };
-        services.openDocument = [](const QString&, const QString&) {};
+        services.openDocument = [](const QString&, const QString&) { return true; };
         MainDialog window(services);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

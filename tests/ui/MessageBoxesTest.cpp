@@ -122,7 +122,14 @@ private slots:
         QDialog owner;
         owner.show();
         ModalCloser closer;
-        ShowErrorBox(&owner, std::string_view("Unbekannter Ausnahmefehler!"));
+        {
+            // Shown in the middle of a busy operation, the box waits with the arrow.
+            WaitCursor busy;
+            ShowErrorBox(&owner, std::string_view("Unbekannter Ausnahmefehler!"));
+            QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        QCOMPARE(closer.cursor.value_or(Qt::BlankCursor), Qt::ArrowCursor);
+        QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(closer.seen);
         QCOMPARE(closer.title, QString("Fehler"));
         QCOMPARE(closer.icon, QMessageBox::Critical);

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 /// Closes the next modal window that opens while a test drives code that runs one with
 /// exec(), so the test never blocks: arm it before the call that opens the window. It records
@@ -30,6 +31,8 @@ public:
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     Qt::TextFormat textFormat = Qt::AutoText;
     QWidget* parent = nullptr;
+    /// The cursor shape the application forced while the window waited, if any.
+    std::optional<Qt::CursorShape> cursor;
 
 private:
     void poll()
@@ -41,6 +44,8 @@ private:
         seen = true;
         title = modal->windowTitle();
         parent = modal->parentWidget();
+        if (const QCursor* forced = QGuiApplication::overrideCursor())
+            cursor = forced->shape();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             text = box->text();
             icon = box->icon();

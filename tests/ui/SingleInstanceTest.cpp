@@ -138,6 +138,22 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), &modal);
         setApplicationMainWindow(nullptr);
     }
+
+    void leavesAMinimisedWindowAlone()
+    {
+        QDialog main;
+        QDialog other;
+        main.showMinimized();
+        other.show();
+        setApplicationMainWindow(&main);
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        raiseApplicationWindows();
+        QTest::qWait(50);
+        // Activating it is what brings a minimised window back on most desktops.
+        QCOMPARE(QApplication::activeWindow(), &other);
+        QVERIFY(main.isMinimized());
+        setApplicationMainWindow(nullptr);
+    }
 };
 
 QTEST_MAIN(SingleInstanceTest)

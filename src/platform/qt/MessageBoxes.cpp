@@ -35,6 +35,22 @@ void execMessageBox(
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
     // Notices quote file names and texts such as "<no midi file changed>": never markup.
     box.setTextFormat(Qt::PlainText);
+    // A box waits for the user: the arrow, also in the middle of a scan or a run that shows
+    // the busy cursor.
+    struct ArrowWhileWaiting
+    {
+        bool busy = QGuiApplication::overrideCursor() != nullptr;
+        ArrowWhileWaiting()
+        {
+            if (busy)
+                QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+        }
+        ~ArrowWhileWaiting()
+        {
+            if (busy)
+                QGuiApplication::restoreOverrideCursor();
+        }
+    } arrow;
     box.exec();
 }
 

@@ -90,14 +90,18 @@ void SingleInstance::readRequests(QLocalSocket* socket)
 void raiseApplicationWindows()
 {
     QWidget* main = applicationMainWindow();
+    // Activating a minimised window would restore it; it is only raised then.
+    const bool minimised = main && main->isMinimized();
     if (main && main->isVisible()) {
         main->raise();
-        main->activateWindow();
+        if (!minimised)
+            main->activateWindow();
     }
     QWidget* modal = QApplication::activeModalWidget();
     if (modal && modal != main) {
         modal->raise();
-        modal->activateWindow();
+        if (!minimised)
+            modal->activateWindow();
     }
 }
 

@@ -7,11 +7,13 @@
 #include <QAbstractTableModel>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <new>
@@ -399,7 +401,7 @@ void ColumnListView::drawRow(
             cell.adjusted(m_textMargin, 0, -m_textMargin, m_horizontalLines ? -2 : 0);
 
         if (m_columnTexts && i < m_columnCount) {
-            const QString& text = (*m_columnTexts)[static_cast<std::size_t>(i)];
+            const QString text = drawableText((*m_columnTexts)[static_cast<std::size_t>(i)]);
             if (!text.isEmpty()) {
                 if (std::optional<QString> fitted = FitText(*painter, text, textRect.width())) {
                     painter->setPen(textColour);
@@ -429,6 +431,27 @@ void ColumnListView::drawRow(
         painter->drawRect(rowBounds.adjusted(0, 0, -1, -1));
     }
     painter->restore();
+}
+
+bool ColumnListView::viewportEvent(QEvent* event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QTreeView::viewportEvent(event);
+    // A cell whose text is cut shows the whole of it.
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    QString whole;
+    if (index.isValid() && index.column() < m_columnCount) {
+        whole = drawableText(rowTexts(index.row())[static_cast<std::size_t>(index.column())]);
+        const int width = header()->sectionSize(index.column()) - 2 * m_textMargin;
+        if (viewport()->fontMetrics().horizontalAdvance(whole) <= width)
+            whole.clear();
+    }
+    if (whole.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), whole, viewport(), visualRect(index));
+    return true;
 }
 
 void ColumnListView::focusInEvent(QFocusEvent* event)

@@ -99,12 +99,16 @@ protected:
 
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
+    bool viewportEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    /// Typing does not search the rows: a stray key must never change which rows are
+    /// selected (the clean run works on the selection).
+    void keyboardSearch(const QString&) override { }
 
 private:
     friend class ColumnListModel;

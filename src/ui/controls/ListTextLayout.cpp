@@ -22,6 +22,19 @@ QString fitTextTo(const QString& text, int width, const TextMeasure& measure)
     return text.first(fittingPrefixLength(text, width, measure)) + ellipsis.toString();
 }
 
+QString drawableText(const QString& text)
+{
+    auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };
+    qsizetype end = text.size();
+    while (end > 0 && isControl(text[end - 1]))
+        --end;
+    QString shown = text.first(end);
+    for (QChar& c : shown)
+        if (isControl(c))
+            c = u' ';
+    return shown;
+}
+
 QList<QStringView> splitLineAtTabs(QStringView line, int columnCount)
 {
     if (columnCount <= 0)

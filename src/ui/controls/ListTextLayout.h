@@ -29,6 +29,10 @@ qsizetype fittingPrefixLength(QStringView text, int width, const TextMeasure& me
 /// `fittingPrefixLength` characters followed by "...", or just "..." when nothing else fits.
 QString fitTextTo(const QString& text, int width, const TextMeasure& measure);
 
+/// The text as a cell shows it: control characters are not drawn. Trailing ones (such as the
+/// NULs that pad some stored titles) are dropped, each other one becomes a blank.
+QString drawableText(const QString& text);
+
 /// Cuts a line at its tab characters into at most `columnCount` + 1 parts; a last part that
 /// still holds tabs ends at the first of them and the rest is dropped. A line without tabs,
 /// or a `columnCount` of 0, stays one part.
