@@ -67,21 +67,42 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
+namespace {
+
+/// The listable song files of `folder`, in the folder's order, not read.
+std::vector<MidiFileEntry> songFilesOf(const std::string& folder, FileOps& files)
+{
+    std::vector<MidiFileEntry> entries;
+    for (FolderItem& item : files.listFolder(folder)) {
+        // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
+        if (item.isHidden || !item.isFile || !isListableName(item.name))
+            continue;
+        MidiFileEntry& entry = entries.emplace_back();
+        entry.fullPath = joinPath(folder, item.name);
+        entry.fileName = std::move(item.name);
+    }
+    return entries;
+}
+
+} // namespace
+
 std::vector<MidiFileEntry> listMidiFiles(
     const std::string& folder, FileOps& files, Notifier& notifier)
 {
     std::vector<MidiFileEntry> entries;
     SongTitleReader titles;
-    for (FolderItem& item : files.listFolder(folder)) {
-        // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
-        if (item.isHidden || !item.isFile || !isListableName(item.name))
-            continue;
-        MidiFileEntry entry;
-        entry.fullPath = joinPath(folder, item.name);
-        entry.fileName = std::move(item.name);
+    for (MidiFileEntry& entry : songFilesOf(folder, files))
         if (titles.read(entry, files, notifier))
             entries.push_back(std::move(entry));
-    }
+    SortEntries(entries);
+    return entries;
+}
+
+std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, FileOps& files)
+{
+    std::vector<MidiFileEntry> entries = songFilesOf(folder, files);
+    for (MidiFileEntry& entry : entries)
+        entry.unchecked = true;
     SortEntries(entries);
     return entries;
 }

@@ -33,6 +33,10 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::vector<MidiFileEntry> listMidiFiles(
     const std::string& folder, FileOps& files, Notifier& notifier);
 
+/// As `listMidiFiles`, but without reading the files: every listable one, sorted and marked
+/// `unchecked`, for a clean run that leaves out the broken ones as it meets them.
+std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, FileOps& files);
+
 /// As `listMidiFiles`, but a folder that is empty, missing or cannot be listed simply gives
 /// no entries.
 std::vector<MidiFileEntry> scanFolder(

@@ -105,25 +105,6 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-/// Passes messages on and counts them.
-class CountingNotifier : public Notifier
-{
-public:
-    explicit CountingNotifier(Notifier& inner)
-        : m_inner(inner)
-    {
-    }
-    void notify(std::string_view text) override
-    {
-        ++count;
-        m_inner.notify(text);
-    }
-    std::size_t count = 0;
-
-private:
-    Notifier& m_inner;
-};
-
 /// Why a file named on the command line is not cleaned, or nothing: it must be a song file
 /// the file list would show. A missing or unexaminable one is left to the run, which says why.
 std::optional<std::string> refusal(const std::string& path, EntryKind kind)
@@ -171,14 +152,14 @@ int runClean(const CommandContext& context)
     if (refused)
         return wrongUsage;
 
-    // A folder's broken files are left out after their message, as in the file list.
-    CountingNotifier listing(context.notifier);
+    // A folder's broken files are left out after their message, as in the file list; the
+    // run finds them as it reads each file.
     std::vector<MidiFileEntry> entries;
     for (std::size_t i = 0; i < arguments->paths.size(); ++i) {
         const std::string& path = arguments->paths[i];
         if (kinds[i] == EntryKind::Folder) {
             try {
-                for (MidiFileEntry& entry : listMidiFiles(path, context.files, listing))
+                for (MidiFileEntry& entry : listUncheckedMidiFiles(path, context.files))
                     entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());
@@ -196,7 +177,7 @@ int runClean(const CommandContext& context)
         entries, rows, *options, context.files, context.notifier, UiLanguage(), arguments->dryRun);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly || result.syncFailed || listing.count > 0 ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || result.leftOut > 0 ? 1 : 0;
 }
 
 } // namespace sorvanel
