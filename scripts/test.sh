@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every check: formatting, all tests (plain and under
-# AddressSanitizer + UndefinedBehaviorSanitizer) and a bounded fuzz run.
+# AddressSanitizer + UndefinedBehaviorSanitizer), the Debian package and a bounded fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -14,6 +14,9 @@ echo "== Build and test"
 cmake -S . -B build -G Ninja -DSORVANEL_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure
+
+echo "== Debian package"
+scripts/package.sh build
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORVANEL_SANITIZE=ON \

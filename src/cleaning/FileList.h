@@ -37,9 +37,18 @@ std::vector<MidiFileEntry> listMidiFiles(
 /// `unchecked`, for a clean run that leaves out the broken ones as it meets them.
 std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, FileOps& files);
 
-/// As `listMidiFiles`, but a folder that is empty, missing or cannot be listed simply gives
-/// no entries.
+/// As `listMidiFiles`, and then folder by folder the song files of its sub-folders, each
+/// folder's files sorted and its sub-folders taken in the order of `CompareEntryNames`. Hidden
+/// folders are skipped and links to folders are not followed, so each folder is listed once.
+/// An entry's `fileName` is its path relative to `folder`. A sub-folder that cannot be listed
+/// is left out after its message; `folder` itself throws `FileError` as above. With
+/// `unchecked`, each folder's files are listed as `listUncheckedMidiFiles` lists them.
+std::vector<MidiFileEntry> listMidiFilesWithSubfolders(
+    const std::string& folder, FileOps& files, Notifier& notifier, bool unchecked = false);
+
+/// As `listMidiFiles` (or with `includeSubfolders` `listMidiFilesWithSubfolders`), but a
+/// folder that is empty, missing or cannot be listed simply gives no entries.
 std::vector<MidiFileEntry> scanFolder(
-    const std::string& folder, FileOps& files, Notifier& notifier);
+    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders = false);
 
 } // namespace sorvanel

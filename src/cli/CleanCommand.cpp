@@ -25,6 +25,7 @@ struct CleanArguments
     std::vector<std::pair<std::string, std::string>> assignments; // NAME, VALUE
     bool storedOptions = false;
     bool dryRun = false;
+    bool recursive = false;
     std::vector<std::string> paths;
 };
 
@@ -43,6 +44,8 @@ std::optional<CleanArguments> parseArguments(
             parsed.storedOptions = true;
         } else if (argument == "--dry-run") {
             parsed.dryRun = true;
+        } else if (argument == "--recursive") {
+            parsed.recursive = true;
         } else if (argument == "--option" && i + 1 < arguments.size()) {
             const std::string& assignment = arguments[++i];
             auto equals = assignment.find('=');
@@ -105,6 +108,25 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+/// Passes messages on and counts them.
+class CountingNotifier : public Notifier
+{
+public:
+    explicit CountingNotifier(Notifier& inner)
+        : m_inner(inner)
+    {
+    }
+    void notify(std::string_view text) override
+    {
+        ++count;
+        m_inner.notify(text);
+    }
+    std::size_t count = 0;
+
+private:
+    Notifier& m_inner;
+};
+
 /// Why a file named on the command line is not cleaned, or nothing: it must be a song file
 /// the file list would show. A missing or unexaminable one is left to the run, which says why.
 std::optional<std::string> refusal(const std::string& path, EntryKind kind)
@@ -153,13 +175,17 @@ int runClean(const CommandContext& context)
         return wrongUsage;
 
     // A folder's broken files are left out after their message, as in the file list; the
-    // run finds them as it reads each file.
+    // run finds them as it reads each file. So is a sub-folder that cannot be listed.
+    CountingNotifier listing(context.notifier);
     std::vector<MidiFileEntry> entries;
     for (std::size_t i = 0; i < arguments->paths.size(); ++i) {
         const std::string& path = arguments->paths[i];
         if (kinds[i] == EntryKind::Folder) {
             try {
-                for (MidiFileEntry& entry : listUncheckedMidiFiles(path, context.files))
+                auto listed = arguments->recursive
+                    ? listMidiFilesWithSubfolders(path, context.files, listing, true)
+                    : listUncheckedMidiFiles(path, context.files);
+                for (MidiFileEntry& entry : listed)
                     entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());
@@ -177,7 +203,8 @@ int runClean(const CommandContext& context)
         entries, rows, *options, context.files, context.notifier, UiLanguage(), arguments->dryRun);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly || result.syncFailed || result.leftOut > 0 ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || result.leftOut > 0 || listing.count > 0 ? 1
+                                                                                               : 0;
 }
 
 } // namespace sorvanel
