@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 
 namespace sorvanel {
@@ -127,7 +128,26 @@ private:
     std::size_t m_outputCapacity = 0;
 };
 
-enum class FileOutcome { Finished, Stopped };
+enum class FileOutcome { Finished, LeftOut, Stopped };
+
+/// Reads `entry` into `buffers`; an unchecked entry that cannot be read is left out after its
+/// message, as the file list leaves it out.
+bool readImage(const MidiFileEntry& entry, FileOps& files, Notifier& notifier, RunBuffers& buffers)
+{
+    if (!entry.unchecked) {
+        files.readWhole(entry.fullPath, buffers.image);
+        return true;
+    }
+    try {
+        files.readWhole(entry.fullPath, buffers.image);
+        return true;
+    } catch (const FileError& error) {
+        notifier.notify(error.what());
+    } catch (const std::bad_alloc&) {
+        notifier.notify(outOfMemoryText);
+    }
+    return false;
+}
 
 FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, FileOps& files,
     Notifier& notifier, bool dryRun, RunBuffers& buffers, std::vector<std::string>& lines,
@@ -136,16 +156,22 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     // Emptied first: its events refer into the image that the read below replaces.
     Song& song = buffers.song;
     song.clear();
-    files.readWhole(entry.fullPath, buffers.image);
+    if (!readImage(entry, files, notifier, buffers))
+        return FileOutcome::LeftOut;
     if (buffers.image.empty())
         return FileOutcome::Finished; // an empty file is neither parsed nor written
-    if (buffers.image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        throw FileError("Cannot read", entry.fullPath, EFBIG);
+    const FileOutcome refused = entry.unchecked ? FileOutcome::LeftOut : FileOutcome::Stopped;
+    if (buffers.image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        if (!entry.unchecked)
+            throw FileError("Cannot read", entry.fullPath, EFBIG);
+        song.readImage(buffers.image, entry.fullPath, notifier); // says why it is refused
+        return refused;
+    }
 
     MidiBuffer input(
         buffers.image.data(), static_cast<std::int32_t>(buffers.image.size()), entry.fullPath);
     if (!song.read(input, notifier))
-        return FileOutcome::Stopped;
+        return refused;
 
     CleanCounts counts = cleanSong(song, options);
     if (!counts.changed)
@@ -182,13 +208,13 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     std::vector<std::string> lines;
     std::set<std::string> foldersWritten;
     // One file under two names (a link, "dir/./a.mid", a second hard link) is cleaned once,
-    // under the first. Told apart before anything is rewritten: a rewritten file is a new one.
-    std::set<FileIdentity> seen;
-    std::vector<bool> repeated(rows.size());
+    // under the first that is not left out. Told apart before anything is rewritten: a
+    // rewritten file is a new one.
+    std::vector<std::optional<FileIdentity>> identities(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         if (rows[i] < entries.size())
-            if (auto identity = files.identify(entries[rows[i]].fullPath))
-                repeated[i] = !seen.insert(*identity).second;
+            identities[i] = files.identify(entries[rows[i]].fullPath);
+    std::set<FileIdentity> seen;
     try {
         RunBuffers buffers;
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -199,12 +225,19 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                 result.cancelled = true;
                 break;
             }
-            if (!repeated[i]
-                && cleanFile(entries[row], options, files, notifier, dryRun, buffers, lines,
-                       foldersWritten)
-                    == FileOutcome::Stopped) {
-                result.stoppedEarly = true;
-                break;
+            if (!identities[i] || !seen.contains(*identities[i])) {
+                FileOutcome outcome = cleanFile(
+                    entries[row], options, files, notifier, dryRun, buffers, lines, foldersWritten);
+                if (outcome == FileOutcome::Stopped) {
+                    result.stoppedEarly = true;
+                    break;
+                }
+                if (outcome == FileOutcome::LeftOut) {
+                    ++result.leftOut;
+                    continue;
+                }
+                if (identities[i])
+                    seen.insert(*identities[i]);
             }
             result.finishedRows.push_back(row);
         }

@@ -29,6 +29,8 @@ struct CleanRunResult
     bool cancelled = false;
     /// True when what was written could not be flushed to disk (the message has been shown).
     bool syncFailed = false;
+    /// How many unchecked entries were left out after their message.
+    std::size_t leftOut = 0;
 };
 
 /// Reads, cleans and rewrites the files of `rows` (indices into `entries`, ascending; an index
@@ -37,7 +39,8 @@ struct CleanRunResult
 /// backup. A file named twice (through a link, a second hard link, "./") is cleaned once, at
 /// its first row; the other rows count as finished. The run stops at the first file the
 /// reader refuses or that cannot be encoded (the message has been shown), and at the first
-/// file or memory failure (its text is shown through `notifier`). Whatever stops it, the
+/// file or memory failure (its text is shown through `notifier`); an `unchecked` entry that
+/// cannot be read or is refused is left out after its message instead. Whatever stops it, the
 /// file's own name holds its former bytes or the complete new ones and an existing backup is
 /// untouched. At the end every folder written is flushed to disk. `language` picks the
 /// no-change line.

@@ -69,19 +69,29 @@ std::string joinPath(const std::string& folder, const std::string& name)
     return folder + "/" + name;
 }
 
-std::vector<MidiFileEntry> listMidiFiles(
-    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
+namespace {
+
+/// The listable song files of `folder`, in the folder's order, not read.
+std::vector<MidiFileEntry> songFilesOf(const std::string& folder, FileOps& files)
 {
-    std::vector<MidiFileEntry> candidates;
+    std::vector<MidiFileEntry> entries;
     for (FolderItem& item : files.listFolder(folder)) {
         // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
         if (item.isHidden || !item.isFile || !isListableName(item.name))
             continue;
-        MidiFileEntry entry;
+        MidiFileEntry& entry = entries.emplace_back();
         entry.fullPath = joinPath(folder, item.name);
         entry.fileName = std::move(item.name);
-        candidates.push_back(std::move(entry));
     }
+    return entries;
+}
+
+} // namespace
+
+std::vector<MidiFileEntry> listMidiFiles(
+    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
+{
+    std::vector<MidiFileEntry> candidates = songFilesOf(folder, files);
     // Read in name order, so that a scan stopped halfway lists the first files by name.
     std::vector<std::size_t> readingOrder(candidates.size());
     for (std::size_t i = 0; i < readingOrder.size(); ++i)
@@ -107,14 +117,25 @@ std::vector<MidiFileEntry> listMidiFiles(
     return entries;
 }
 
+std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, FileOps& files)
+{
+    std::vector<MidiFileEntry> entries = songFilesOf(folder, files);
+    for (MidiFileEntry& entry : entries)
+        entry.unchecked = true;
+    SortEntries(entries);
+    return entries;
+}
+
 namespace {
 
 /// Appends the song files of `folder` and its sub-folders, named by `prefix` (the folder's
 /// path relative to where the walk began, ending in "/", or empty) followed by their own.
 void appendWithSubfolders(const std::string& folder, const std::string& prefix, FileOps& files,
-    Notifier& notifier, const RunProgress& progress, std::vector<MidiFileEntry>& entries)
+    Notifier& notifier, const RunProgress& progress, bool unchecked,
+    std::vector<MidiFileEntry>& entries)
 {
-    for (MidiFileEntry& entry : listMidiFiles(folder, files, notifier, progress)) {
+    for (MidiFileEntry& entry : unchecked ? listUncheckedMidiFiles(folder, files)
+                                          : listMidiFiles(folder, files, notifier, progress)) {
         entry.fileName.insert(0, prefix);
         entries.push_back(std::move(entry));
     }
@@ -126,8 +147,8 @@ void appendWithSubfolders(const std::string& folder, const std::string& prefix, 
         [](const std::string& a, const std::string& b) { return CompareEntryNames(a, b) < 0; });
     for (const std::string& name : subfolders) {
         try {
-            appendWithSubfolders(
-                joinPath(folder, name), prefix + name + "/", files, notifier, progress, entries);
+            appendWithSubfolders(joinPath(folder, name), prefix + name + "/", files, notifier,
+                progress, unchecked, entries);
         } catch (const FileError& failure) {
             notifier.notify(failure.what());
         }
@@ -136,11 +157,11 @@ void appendWithSubfolders(const std::string& folder, const std::string& prefix, 
 
 } // namespace
 
-std::vector<MidiFileEntry> listMidiFilesWithSubfolders(
-    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
+std::vector<MidiFileEntry> listMidiFilesWithSubfolders(const std::string& folder, FileOps& files,
+    Notifier& notifier, const RunProgress& progress, bool unchecked)
 {
     std::vector<MidiFileEntry> entries;
-    appendWithSubfolders(folder, "", files, notifier, progress, entries);
+    appendWithSubfolders(folder, "", files, notifier, progress, unchecked, entries);
     return entries;
 }
 

@@ -35,14 +35,19 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
     Notifier& notifier, const RunProgress& progress = {});
 
+/// As `listMidiFiles`, but without reading the files: every listable one, sorted and marked
+/// `unchecked`, for a clean run that leaves out the broken ones as it meets them.
+std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, FileOps& files);
+
 /// As `listMidiFiles`, and then folder by folder the song files of its sub-folders, each
 /// folder's files sorted and its sub-folders taken in the order of `CompareEntryNames`. Hidden
 /// folders are skipped and links to folders are not followed, so each folder is listed once.
 /// An entry's `fileName` is its path relative to `folder`. A sub-folder that cannot be listed
 /// is left out after its message; `folder` itself throws `FileError` as above. `progress` is
-/// asked as by `listMidiFiles`, folder by folder.
+/// asked as by `listMidiFiles`, folder by folder. With `unchecked`, each folder's files are
+/// listed as `listUncheckedMidiFiles` lists them.
 std::vector<MidiFileEntry> listMidiFilesWithSubfolders(const std::string& folder, FileOps& files,
-    Notifier& notifier, const RunProgress& progress = {});
+    Notifier& notifier, const RunProgress& progress = {}, bool unchecked = false);
 
 /// As `listMidiFiles` (or with `includeSubfolders` `listMidiFilesWithSubfolders`), but a
 /// folder that is empty, missing or cannot be listed simply gives no entries.

@@ -153,9 +153,11 @@ struct FileArguments
 /// Resolves FILE|FOLDER arguments: every named file is checked before any is touched, and one
 /// the file list would not show is refused (status 2); a folder gives its song files as the
 /// file list shows them, its broken files left out after their messages; a folder that cannot
-/// be listed stops everything (status 1). Null with `status` set when the command must end.
+/// be listed stops everything (status 1). With `unchecked` a folder's files are not read here:
+/// the run leaves out the broken ones as it meets them, so each file is parsed once. Null with
+/// `status` set when the command must end.
 std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>& paths,
-    bool recursive, const CommandContext& context, const char* done, int& status)
+    bool recursive, bool unchecked, const CommandContext& context, const char* done, int& status)
 {
     // Every file named is checked before any is touched.
     std::vector<EntryKind> kinds;
@@ -181,8 +183,10 @@ std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>
         const std::string& path = paths[i];
         if (kinds[i] == EntryKind::Folder) {
             try {
-                auto listed = recursive ? listMidiFilesWithSubfolders(path, context.files, listing)
-                                        : listMidiFiles(path, context.files, listing);
+                auto listed = recursive
+                    ? listMidiFilesWithSubfolders(path, context.files, listing, {}, unchecked)
+                    : unchecked ? listUncheckedMidiFiles(path, context.files)
+                                : listMidiFiles(path, context.files, listing);
                 for (MidiFileEntry& entry : listed)
                     resolved.entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
@@ -228,15 +232,17 @@ int runClean(const CommandContext& context)
     options->recomputeSlotValues();
 
     int status = 0;
-    auto resolved =
-        resolveFileArguments(arguments->paths, arguments->recursive, context, "cleaned", status);
+    auto resolved = resolveFileArguments(
+        arguments->paths, arguments->recursive, true, context, "cleaned", status);
     if (!resolved)
         return status;
     CleanRunResult result = cleanFiles(resolved->entries, everyRow(resolved->entries), *options,
         context.files, context.notifier, UiLanguage(), arguments->dryRun, context.progress);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly || result.syncFailed || resolved->leftOut > 0 ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || result.leftOut > 0 || resolved->leftOut > 0
+        ? 1
+        : 0;
 }
 
 int runRestore(const CommandContext& context)
@@ -245,8 +251,8 @@ int runRestore(const CommandContext& context)
     if (!arguments)
         return wrongUsage;
     int status = 0;
-    auto resolved =
-        resolveFileArguments(arguments->paths, arguments->recursive, context, "restored", status);
+    auto resolved = resolveFileArguments(
+        arguments->paths, arguments->recursive, false, context, "restored", status);
     if (!resolved)
         return status;
     RestoreRunResult result = restoreFiles(resolved->entries, everyRow(resolved->entries),

@@ -82,17 +82,20 @@ bool isTemporaryName(const char* name)
 /// Returns 0 or the errno of a failure to set the permission bits.
 int takeOwnerAndMode(int fd, const struct stat& model)
 {
-    if (::fchown(fd, model.st_uid, model.st_gid) != 0
-        && ::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
+    mode_t mode = model.st_mode & 07777;
+    // Both kept: the usual case, and nothing to look at.
+    if (::fchown(fd, model.st_uid, model.st_gid) == 0)
+        return ::fchmod(fd, mode) == 0 ? 0 : errno;
+    if (::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
         // Neither could be kept; the checks below see it.
     }
     struct stat now
     {
     };
-    mode_t mode = model.st_mode & 07777;
-    if (::fstat(fd, &now) != 0 || now.st_uid != model.st_uid)
+    const bool known = ::fstat(fd, &now) == 0;
+    if (!known || now.st_uid != model.st_uid)
         mode &= ~static_cast<mode_t>(S_ISUID);
-    if (::fstat(fd, &now) != 0 || now.st_gid != model.st_gid)
+    if (!known || now.st_gid != model.st_gid)
         mode &= ~static_cast<mode_t>(S_ISGID);
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
 }
@@ -187,21 +190,28 @@ EntryKind PosixFileOps::kindOf(const std::string& path) noexcept
     struct stat info
     {
     };
-    if (::stat(path.c_str(), &info) == 0) {
-        if (S_ISREG(info.st_mode))
-            return EntryKind::File;
-        return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
-    }
-    int error = errno;
-    if (error == ELOOP)
-        return EntryKind::BrokenLink;
-    if (error == ENAMETOOLONG)
-        return EntryKind::Missing; // nothing can have that name; making it will tell why
-    if (error != ENOENT && error != ENOTDIR)
+    // The name itself first: most names are no link (or nothing at all), and then this one
+    // look tells all that following the name would.
+    if (::lstat(path.c_str(), &info) != 0) {
+        int error = errno;
+        if (error == ELOOP)
+            return EntryKind::BrokenLink;
+        if (error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG)
+            return EntryKind::Missing; // a name too long can name nothing; making it tells why
         return EntryKind::Unknown;
-    if (::lstat(path.c_str(), &info) == 0)
-        return S_ISLNK(info.st_mode) ? EntryKind::BrokenLink : EntryKind::Unknown;
-    return errno == ENOENT || errno == ENOTDIR ? EntryKind::Missing : EntryKind::Unknown;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        if (::stat(path.c_str(), &info) != 0) {
+            int error = errno;
+            if (error == ENAMETOOLONG)
+                return EntryKind::Missing;
+            return error == ELOOP || error == ENOENT || error == ENOTDIR ? EntryKind::BrokenLink
+                                                                         : EntryKind::Unknown;
+        }
+    }
+    if (S_ISREG(info.st_mode))
+        return EntryKind::File;
+    return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
 
 std::optional<FileIdentity> PosixFileOps::identify(const std::string& path) noexcept

@@ -83,35 +83,45 @@ TEST(CleanRun, NoSelectionLogsTheNoChangeLineInTheGivenLanguage)
     EXPECT_TRUE(notifier.texts.empty());
 }
 
-TEST(CleanRun, StopsAtARefusedFile)
+TEST(CleanRun, StopsAtARefusedFileOrLeavesOutAnUncheckedOne)
 {
     struct Row
     {
         const char* name;
         Bytes first;
+        bool unchecked;
         std::vector<std::string> log;
+        std::vector<std::size_t> finished;
     };
     const Row rows[] = {
-        {"first changed", dirty, {"File\tSysEx\tContr.\tReset", "", "a.mid\t   0\t   1\t   0"}},
-        {"first unchanged", alreadyClean, {"<no midi file changed>"}},
+        {"first changed", dirty, false,
+            {"File\tSysEx\tContr.\tReset", "", "a.mid\t   0\t   1\t   0"}, {0}},
+        {"first unchanged", alreadyClean, false, {"<no midi file changed>"}, {0}},
+        // Broken and missing files of a folder are left out after their messages.
+        {"unchecked", alreadyClean, true,
+            {"File\tSysEx\tContr.\tReset", "", "c.mid\t   0\t   1\t   0"}, {0, 2}},
     };
     for (const Row& row : rows) {
         Folder folder;
         folder.add("a.mid", row.first);
         folder.add("b.mid", broken);
         folder.add("c.mid", dirty);
+        folder.entries.push_back(entryFor("gone.mid"));
+        for (MidiFileEntry& entry : folder.entries)
+            entry.unchecked = row.unchecked;
         RecordingNotifier notifier;
         CleanRunResult result = cleanFiles(folder.entries, allRows(folder), deleteControllers(),
             folder.files, notifier, Language::English);
         SCOPED_TRACE(row.name);
         EXPECT_EQ(result.logLines, row.log);
-        EXPECT_TRUE(result.stoppedEarly);
-        EXPECT_EQ(result.finishedRows, std::vector<std::size_t>{0});
-        ASSERT_EQ(notifier.texts.size(), 1u);
+        EXPECT_EQ(result.stoppedEarly, !row.unchecked);
+        EXPECT_EQ(result.leftOut, row.unchecked ? 2u : 0u);
+        EXPECT_EQ(result.finishedRows, row.finished);
+        ASSERT_EQ(notifier.texts.size(), row.unchecked ? 2u : 1u);
         EXPECT_NE(notifier.texts[0].find("/songs/b.mid"), std::string::npos) << notifier.texts[0];
         EXPECT_EQ(*folder.file("b.mid"), broken);
-        EXPECT_EQ(*folder.file("c.mid"), dirty);
-        EXPECT_EQ(folder.file("c.mid.bak"), nullptr);
+        EXPECT_EQ(*folder.file("c.mid"), row.unchecked ? cleaned : dirty);
+        EXPECT_EQ(folder.file("b.mid.bak"), nullptr);
     }
 }
 

@@ -177,6 +177,17 @@ TEST_F(CliCleanTest, BrokenFilesOfAFolderAreLeftOutWithStatusOne)
     EXPECT_EQ(outcome.out,
         "File\tSysEx\tContr.\tReset\n\na.mid\t   0\t   1\t   0\nc.mid\t   0\t   1\t   0\n");
     EXPECT_EQ(contents("c.mid"), withoutController);
+
+    // So are those of a sub-folder, after the folder's own.
+    fs::create_directories(m_root / "songs" / "Album");
+    std::string deep = song("Album/bad.mid", hex("00 01"));
+    song("Album/d.mid", dirty);
+    outcome = run(std::string(controllersOnly) + "--recursive " + folder());
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err,
+        "Invalid midi file structure - file: " + bad
+            + " !\nInvalid midi file structure - file: " + deep + " !\n");
+    EXPECT_EQ(outcome.out, "File\tSysEx\tContr.\tReset\n\nAlbum/d.mid\t   0\t   1\t   0\n");
 }
 
 TEST_F(CliCleanTest, WrongUsageAndRefusedOptionsGiveStatusTwo)

@@ -91,6 +91,11 @@ TEST(PosixFileOps, KindOfNamesWhatHoldsTheName)
     folder.write("file", {});
     fs::create_directory(folder.path() / "dir");
     fs::create_symlink(folder.path() / "nowhere", folder.path() / "dangling");
+    fs::create_symlink("loop", folder.path() / "loop");
+    fs::create_symlink("file", folder.path() / "to-file");
+    fs::create_symlink("dir", folder.path() / "to-dir");
+    ::mkfifo((folder.path() / "pipe").c_str(), 0600);
+    fs::create_symlink("pipe", folder.path() / "to-pipe");
     PosixFileOps files;
     struct Row
     {
@@ -99,7 +104,10 @@ TEST(PosixFileOps, KindOfNamesWhatHoldsTheName)
     };
     const Row rows[] = {{"file", EntryKind::File}, {"dir", EntryKind::Folder},
         {"dangling", EntryKind::BrokenLink}, {"missing", EntryKind::Missing},
-        {"file/inside", EntryKind::Missing}, {"dir/missing", EntryKind::Missing}};
+        {"file/inside", EntryKind::Missing}, {"dir/missing", EntryKind::Missing},
+        {"loop", EntryKind::BrokenLink}, {"loop/inside", EntryKind::BrokenLink},
+        {"to-file", EntryKind::File}, {"to-dir", EntryKind::Folder}, {"pipe", EntryKind::Other},
+        {"to-pipe", EntryKind::Other}};
     for (const Row& row : rows)
         EXPECT_EQ(files.kindOf(folder / row.name), row.kind) << row.name;
 }
