@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev
     xvfb xauth imagemagick xdotool fonts-liberation fonts-dejavu-core
+    g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()
