@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "platform/FileOps.h"
 #include "song/SongTitle.h"
 
 #include <ostream>
@@ -11,7 +12,7 @@ int runTitle(const CommandContext& context)
     for (const std::string& path : context.arguments) {
         MidiFileEntry entry;
         entry.fullPath = path;
-        entry.fileName = path.substr(path.find_last_of('/') + 1);
+        entry.fileName = nameOf(path);
         if (!readSongTitle(entry, context.files, context.notifier)) {
             status = 1;
             continue;

@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
 namespace {
 
 struct CommandEntry
@@ -55,24 +61,22 @@ bool asksForHelp(const std::vector<std::string>& arguments)
     return false;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(const std::vector<std::string>& arguments)
 {
-    if (asksForHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+    if (asksForHelp(arguments)) {
         std::cout << usage;
         return 0;
     }
-    if (argc >= 2) {
+    if (!arguments.empty()) {
         for (const CommandEntry& command : commands) {
-            if (std::strcmp(argv[1], command.name) != 0)
+            if (arguments[0] != command.name)
                 continue;
-            std::vector<std::string> arguments(argv + 2, argv + argc);
-            if (arguments.size() < command.minArguments || arguments.size() > command.maxArguments)
+            std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+            if (rest.size() < command.minArguments || rest.size() > command.maxArguments)
                 break;
-            sorvanel::PosixFileOps files;
+            sorvanel::NativeFileOps files;
             sorvanel::StderrNotifier notifier;
-            int status = command.run({arguments, std::cout, files, notifier});
+            int status = command.run({rest, std::cout, files, notifier});
             std::cout.flush();
             return status;
         }
@@ -80,3 +84,31 @@ int main(int argc, char** argv)
     std::cerr << usage;
     return 2;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16; everything inside works in UTF-8. Output is
+// written as it is, with LF line ends, as on every other system.
+extern "C" int wmain(int argc, wchar_t** argv);
+extern "C" int wmain(int argc, wchar_t** argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    ::SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    try {
+        for (int i = 1; i < argc; ++i)
+            arguments.push_back(sorvanel::toUtf8(argv[i]));
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+        return 2;
+    }
+    return run(arguments);
+}
+#else
+int main(int argc, char** argv)
+{
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -30,7 +30,7 @@ struct Fixture
 {
     SampleFolders folders;
     LocalShellNamespace shell{folders.options()};
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     FolderChooser chooser{shell, files, notifier};
 
@@ -194,7 +194,7 @@ private slots:
     void hasSubfoldersCountsHiddenOnes()
     {
         SampleFolders folders;
-        PosixFileOps files;
+        NativeFileOps files;
         struct Row
         {
             const char* folder;

@@ -53,7 +53,7 @@ Bytes songWithout(std::string_view)
 struct Harness
 {
     MemorySettingsStore store;
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     int chooserRuns = 0;
     bool chooserAnswer = true;
