@@ -128,6 +128,7 @@ void CleanOptions::save(SettingsStore& store) const
 {
     // The list binds mutable fields; saving only reads them.
     CleanOptions copy = *this;
+    SettingsSession session(store);
     for (const StoredOption& value : storedOptions(copy)) {
         if (value.flag)
             store.WriteProfileInt(settingsSection, value.name, *value.flag);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <new>
 #include <set>
 
@@ -105,9 +106,24 @@ namespace {
 struct RunBuffers
 {
     std::vector<std::uint8_t> image;
-    std::vector<std::uint8_t> output;
     /// Cleared before each file; keeps its event storage.
     Song song;
+
+    /// A block of at least `size` bytes for the encoder, which fills every byte it hands
+    /// out: unlike a vector's, its bytes are not zeroed first.
+    std::uint8_t* output(std::size_t size)
+    {
+        if (size > m_outputCapacity) {
+            m_output.reset();
+            m_output.reset(new std::uint8_t[size]);
+            m_outputCapacity = size;
+        }
+        return m_output.get();
+    }
+
+private:
+    std::unique_ptr<std::uint8_t[]> m_output;
+    std::size_t m_outputCapacity = 0;
 };
 
 enum class FileOutcome { Finished, Stopped };
@@ -135,15 +151,15 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
         return FileOutcome::Finished;
 
     std::int32_t size = std::max(song.encodedSize(), 0);
-    buffers.output.resize(static_cast<std::size_t>(size));
-    MidiBuffer output(buffers.output.data(), size, entry.fullPath);
+    std::uint8_t* block = buffers.output(static_cast<std::size_t>(size));
+    MidiBuffer output(block, size, entry.fullPath);
     if (!song.write(output, notifier))
         return FileOutcome::Stopped;
     std::size_t written = static_cast<std::size_t>(size - output.remaining());
 
     if (!dryRun) {
-        foldersWritten.insert(folderOf(replaceKeepingBackup(files, entry.fullPath,
-            buffers.output.data(), written, buffers.image.data(), buffers.image.size())));
+        foldersWritten.insert(folderOf(replaceKeepingBackup(
+            files, entry.fullPath, block, written, buffers.image.data(), buffers.image.size())));
     }
     lines.push_back(formatLogLine(
         entry.fileName, counts.sysExRemoved, counts.controllersRemoved, counts.resetsInserted));

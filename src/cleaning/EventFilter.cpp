@@ -47,12 +47,13 @@ public:
 
     enum class Verdict { Keep, DeleteController, DeleteSysEx };
 
-    Verdict judge(const MidiEvent& event) const
+    /// `image` is what the track's long data is counted from.
+    Verdict judge(const MidiEvent& event, const std::uint8_t* image) const
     {
         std::uint8_t status = event.status;
         if (m_deleteControllers && status >= 0x80 && status <= 0xEF) {
             if (status >= 0xB0 && status <= 0xBF)
-                return m_spareControllers && m_sparedControllers.test(firstDataByte(event))
+                return m_spareControllers && m_sparedControllers.test(firstDataByte(event, image))
                     ? Verdict::Keep
                     : Verdict::DeleteController;
             if (status >= 0xE0)
@@ -60,7 +61,7 @@ public:
             return Verdict::Keep;
         }
         if (m_deleteSysEx && (status == 0xF0 || status == 0xF7))
-            return m_spareOnlySysEx && m_sparedIds.test(firstDataByte(event))
+            return m_spareOnlySysEx && m_sparedIds.test(firstDataByte(event, image))
                 ? Verdict::Keep
                 : Verdict::DeleteSysEx;
         return Verdict::Keep;
@@ -69,9 +70,9 @@ public:
     bool deletesAnything() const { return m_deleteSysEx || m_deleteControllers; }
 
 private:
-    static std::size_t firstDataByte(const MidiEvent& event)
+    static std::size_t firstDataByte(const MidiEvent& event, const std::uint8_t* image)
     {
-        return event.length > 0 ? event.data()[0] : 0;
+        return event.length > 0 ? event.data(image)[0] : 0;
     }
 
     bool m_deleteSysEx;
@@ -94,7 +95,7 @@ void compactTrack(Track& track, const Rules& rules, CleanCounts& counts)
     std::uint32_t carried = 0;
     for (std::size_t index = 0; index < events.size(); ++index) {
         MidiEvent& event = events[index];
-        switch (rules.judge(event)) {
+        switch (rules.judge(event, track.image)) {
         case Rules::Verdict::DeleteController:
             ++counts.controllersRemoved;
             carried += static_cast<std::uint32_t>(event.delta);
@@ -126,10 +127,10 @@ bool isChannelEvent(const MidiEvent& event)
     return event.status >= 0x80 && event.status <= 0xEF;
 }
 
-bool isReset(const MidiEvent& event)
+bool isReset(const MidiEvent& event, const std::uint8_t* image)
 {
     return event.status >= 0xB0 && event.status <= 0xBF && event.length >= 1
-        && event.data()[0] == resetController;
+        && event.data(image)[0] == resetController;
 }
 
 bool isEndOfTrack(const MidiEvent& event)
@@ -176,7 +177,7 @@ void insertTrackResets(Track& track, bool atBeginning, bool atEnd, CleanCounts& 
     if (atBeginning) {
         // Only resets that open the track count as already there.
         Channels missing = used;
-        for (std::size_t i = 0; i < events.size() && isReset(events[i]); ++i)
+        for (std::size_t i = 0; i < events.size() && isReset(events[i], track.image); ++i)
             missing.reset(events[i].status & 0x0F);
         auto first = std::find_if(events.begin(), events.end(), isChannelEvent);
         std::size_t at =
@@ -190,7 +191,7 @@ void insertTrackResets(Track& track, bool atBeginning, bool atEnd, CleanCounts& 
         for (std::size_t i = events.size(); i-- > 0;) {
             if (isEndOfTrack(events[i]))
                 at = i;
-            else if (isReset(events[i]))
+            else if (isReset(events[i], track.image))
                 missing.reset(events[i].status & 0x0F);
             else
                 break;

@@ -75,6 +75,7 @@ std::vector<MidiFileEntry> listMidiFiles(
     const std::string& folder, FileOps& files, Notifier& notifier)
 {
     std::vector<MidiFileEntry> entries;
+    SongTitleReader titles;
     for (FolderItem& item : files.listFolder(folder)) {
         // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
         if (item.isHidden || !item.isFile || !isListableName(item.name))
@@ -82,7 +83,7 @@ std::vector<MidiFileEntry> listMidiFiles(
         MidiFileEntry entry;
         entry.fullPath = joinPath(folder, item.name);
         entry.fileName = std::move(item.name);
-        if (readSongTitle(entry, files, notifier))
+        if (titles.read(entry, files, notifier))
             entries.push_back(std::move(entry));
     }
     SortEntries(entries);

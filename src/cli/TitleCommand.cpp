@@ -9,11 +9,12 @@ namespace sorvanel {
 int runTitle(const CommandContext& context)
 {
     int status = 0;
+    SongTitleReader titles;
     for (const std::string& path : context.arguments) {
         MidiFileEntry entry;
         entry.fullPath = path;
         entry.fileName = nameOf(path);
-        if (!readSongTitle(entry, context.files, context.notifier)) {
+        if (!titles.read(entry, context.files, context.notifier)) {
             status = 1;
             continue;
         }

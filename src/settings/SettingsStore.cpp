@@ -50,6 +50,7 @@ void MemorySettingsStore::WriteProfileInt(
     std::string_view section, std::string_view name, std::int32_t value)
 {
     values.insert_or_assign(Key(section, name), Value(value));
+    writesOutsideSession += sessionDepth == 0 ? 1 : 0;
     writes.push_back(std::string(section) + "/" + std::string(name));
 }
 
@@ -57,6 +58,7 @@ void MemorySettingsStore::WriteProfileString(
     std::string_view section, std::string_view name, std::string_view text)
 {
     values.insert_or_assign(Key(section, name), Value(std::string(text)));
+    writesOutsideSession += sessionDepth == 0 ? 1 : 0;
     writes.push_back(std::string(section) + "/" + std::string(name));
 }
 

@@ -31,6 +31,29 @@ public:
         std::string_view section, std::string_view name, std::int32_t value) = 0;
     virtual void WriteProfileString(
         std::string_view section, std::string_view name, std::string_view text) = 0;
+
+    /// A session gathers a run of writes (the options of one confirmation, the window's values
+    /// at closing) so that a store kept in a file writes that file once, when the outermost
+    /// session ends. Reads inside a session see its writes. Use `SettingsSession`.
+    virtual void BeginSession() { }
+    virtual void CommitSession() { }
+};
+
+/// Keeps a session of `store` open for its lifetime.
+class SettingsSession
+{
+public:
+    explicit SettingsSession(SettingsStore& store)
+        : m_store(store)
+    {
+        m_store.BeginSession();
+    }
+    ~SettingsSession() { m_store.CommitSession(); }
+    SettingsSession(const SettingsSession&) = delete;
+    SettingsSession& operator=(const SettingsSession&) = delete;
+
+private:
+    SettingsStore& m_store;
 };
 
 /// A stored text read as an integer: an optional sign and decimal digits, nothing else, and
@@ -54,6 +77,12 @@ public:
         std::string_view section, std::string_view name, std::int32_t value) override;
     void WriteProfileString(
         std::string_view section, std::string_view name, std::string_view text) override;
+    void BeginSession() override { ++sessionDepth; }
+    void CommitSession() override
+    {
+        if (--sessionDepth == 0)
+            ++sessionsCommitted;
+    }
 
     /// The stored value, for tests; null when absent.
     const Value* find(std::string_view section, std::string_view name) const;
@@ -61,6 +90,10 @@ public:
     std::map<Key, Value, std::less<>> values;
     /// Names written, in order, section first ("Settings/Volume").
     std::vector<std::string> writes;
+    /// Sessions open now, outermost sessions ended, and writes made outside any session.
+    int sessionDepth = 0;
+    int sessionsCommitted = 0;
+    int writesOutsideSession = 0;
 };
 
 } // namespace sorvanel

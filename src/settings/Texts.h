@@ -63,6 +63,19 @@ inline constexpr TextPair InvalidDecimalValue{
     "Ungültige Dezimalzahl!\n\nBitte Wert zwischen 0 und 255 eingeben.",
     "Invalid decimal value!\n\nPlease enter value between 0 and 255."};
 
+// Folder chooser: the local file system's folders and their context menu.
+inline constexpr TextPair HomeFolder{"Persönlicher Ordner", "Home"};
+inline constexpr TextPair ComputerFolder{"Rechner", "Computer"};
+inline constexpr TextPair FileSystemRoot{"Dateisystem", "File System"};
+inline constexpr TextPair OpenInFileManager{"Im Dateimanager öffnen", "Open in File Manager"};
+inline constexpr TextPair CopyPath{"Pfad kopieren", "Copy Path"};
+/// The reasons shown below "InvokeCommand failed." when a folder cannot be opened.
+inline constexpr TextPair NoFolderOpener{
+    "Es ist kein Programm installiert, das Ordner öffnen kann.",
+    "No program is installed that can open folders."};
+inline constexpr TextPair FolderGone{
+    "Der Ordner existiert nicht mehr.", "The folder no longer exists."};
+
 // German only, shown in both languages.
 inline constexpr std::string_view ErrorCaption = "Fehler";
 /// Passed to the error box by callers that ran out of memory.

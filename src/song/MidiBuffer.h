@@ -40,6 +40,15 @@ public:
         m_overflow = other.m_overflow;
     }
 
+    /// Moves the cursor forward to `position`, an address inside the block at or after it: a
+    /// loop that reads through plain pointers hands its position back with this.
+    void passTo(const std::uint8_t* position)
+    {
+        pass(static_cast<std::int32_t>(position - m_cursor));
+    }
+    /// Sets `overflow`, for a reader that found the block ending too early on its own.
+    void markOverflow() { m_overflow = true; }
+
     /// The next byte without consuming it; sets `overflow` when none is left.
     std::uint8_t peekByte()
     {

@@ -74,13 +74,12 @@ bool isEndOfTrack(const MidiEvent& event)
 
 // ---- MidiEvent
 
-void MidiEvent::setData(const std::uint8_t* address, std::int32_t n)
+void MidiEvent::setData(const std::uint8_t* image, const std::uint8_t* address, std::int32_t n)
 {
     length = n;
     std::memset(inlineData, 0, sizeof inlineData);
-    externalData = nullptr;
     if (n > 4) {
-        externalData = address;
+        dataOffset = static_cast<std::uint32_t>(address - image);
     } else {
         // A loop rather than memcpy: a call costs more than copying at most four bytes.
         for (std::int32_t i = 0; i < n; ++i)
@@ -90,47 +89,102 @@ void MidiEvent::setData(const std::uint8_t* address, std::int32_t n)
 
 namespace {
 
-/// The decoder of `MidiEvent::decode`, kept here so the track reader's loop gets it inline.
-inline void decodeEvent(MidiEvent& event, MidiBuffer& buffer, std::uint8_t& runningStatus)
+/// A variable-length quantity at `p`, before `end`, as `MidiBuffer::readVarLen` reads it;
+/// false when the block ends inside it.
+inline bool readVarLen(const std::uint8_t*& p, const std::uint8_t* end, std::uint32_t& value)
 {
-    event.delta = buffer.readVarLen();
-    std::uint8_t next = buffer.peekByte();
-    if (buffer.overflow())
-        return;
-    if (next < 0x80 && runningStatus >= 0x80) {
-        event.status = runningStatus;
-    } else {
-        event.status = buffer.readByte();
-        runningStatus = event.status;
+    std::uint32_t v = 0;
+    for (;;) {
+        if (p == end)
+            return false;
+        std::uint8_t byte = *p++;
+        v = v << 7 | (byte & 0x7Fu);
+        if ((byte & 0x80) == 0)
+            break;
     }
+    value = v;
+    return true;
+}
 
-    const std::uint8_t status = event.status;
-    std::int32_t n = 0;
+/// The decoder of `MidiEvent::decode` over raw pointers, kept here so the track reader's loop
+/// gets it inline with `p` and `end` in registers. Decodes into a zero event and moves `p`
+/// past it; false when the block ends inside the event.
+inline bool decodeEvent(MidiEvent& event, const std::uint8_t*& p, const std::uint8_t* end,
+    std::uint8_t& runningStatus, const std::uint8_t* image)
+{
+    std::uint32_t delta = 0;
+    if (!readVarLen(p, end, delta) || p == end)
+        return false;
+    event.delta = static_cast<std::int32_t>(delta);
+    std::uint8_t status = *p;
+    if (status < 0x80 && runningStatus >= 0x80) {
+        status = runningStatus;
+    } else {
+        ++p;
+        runningStatus = status;
+    }
+    event.status = status;
+
+    std::uint32_t n = 0;
     if (status >= 0x80 && status <= 0xEF) {
         n = (status & 0xE0) == 0xC0 ? 1 : 2;
     } else if (status == 0xFF) {
-        event.metaType = buffer.readByte();
-        n = buffer.readVarLen();
+        if (p == end)
+            return false;
+        event.metaType = *p++;
+        if (!readVarLen(p, end, n))
+            return false;
     } else if (status == 0xF0 || status == 0xF7) {
-        n = buffer.readVarLen();
+        if (!readVarLen(p, end, n))
+            return false;
     } else {
-        return;
+        return true;
     }
-    if (const std::uint8_t* data = buffer.take(n))
-        event.setData(data, n);
+    // A length with its top bit set counts as more than any block holds.
+    if (n > static_cast<std::uint32_t>(end - p))
+        return false;
+    const auto length = static_cast<std::int32_t>(n);
+    event.length = length;
+    switch (length) {
+    case 4:
+        event.inlineData[3] = p[3];
+        [[fallthrough]];
+    case 3:
+        event.inlineData[2] = p[2];
+        [[fallthrough]];
+    case 2:
+        event.inlineData[1] = p[1];
+        [[fallthrough]];
+    case 1:
+        event.inlineData[0] = p[0];
+        [[fallthrough]];
+    case 0:
+        break;
+    default:
+        event.dataOffset = static_cast<std::uint32_t>(p - image);
+    }
+    p += n;
+    return true;
 }
 
 } // namespace
 
-void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus)
+void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const std::uint8_t* image)
 {
-    decodeEvent(*this, buffer, runningStatus);
+    if (buffer.overflow())
+        return;
+    *this = MidiEvent();
+    const std::uint8_t* p = buffer.cursor();
+    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus, image))
+        buffer.passTo(p);
+    else
+        buffer.markOverflow();
 }
 
 namespace {
 
 /// The encoder of `MidiEvent::encode`, here so the track writer's loop gets it inline.
-inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
+inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer, const std::uint8_t* image)
 {
     // One bounds check for the whole event: the block is sized exactly, so this nearly never
     // fails, and when it does nothing of the event is written.
@@ -149,7 +203,7 @@ inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
     } else {
         return;
     }
-    const std::uint8_t* source = event.data();
+    const std::uint8_t* source = event.data(image);
     if (event.length > 4) {
         std::memcpy(out, source, static_cast<std::size_t>(event.length));
     } else {
@@ -160,9 +214,9 @@ inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer)
 
 } // namespace
 
-void MidiEvent::encode(MidiBuffer& buffer) const
+void MidiEvent::encode(MidiBuffer& buffer, const std::uint8_t* image) const
 {
-    encodeEvent(*this, buffer);
+    encodeEvent(*this, buffer, image);
 }
 
 // ---- Track
@@ -176,48 +230,99 @@ void Track::reserveFor(std::size_t needed)
     adviseHugePages(events.data(), events.capacity() * sizeof(MidiEvent));
 }
 
-bool Track::read(MidiBuffer& buffer, Notifier& notifier)
+void Track::growWhileReading(std::int64_t consumed)
 {
-    auto refuse = [&] {
-        notifier.notify(withPath(invalidTrackText, buffer.filePath()));
-        return false;
-    };
+    const std::size_t count = events.size();
+    if (count == 0) {
+        // A fresh array: a few thousand events at most until the first ones show how many
+        // the chunk holds.
+        events.reserve(chunkLength > 0
+                ? std::min(static_cast<std::size_t>(chunkLength) / 3 + 1, firstReserve)
+                : 16);
+        return;
+    }
+    std::size_t predicted = 0;
+    if (consumed > 0 && chunkLength > consumed) {
+        // A sixteenth more than the bytes so far predict, so a regular track grows only once;
+        // but at most to a million events or sixteen times what it holds, so a track of short
+        // events before one long dump does not reserve for many events it will never have.
+        std::int64_t whole = static_cast<std::int64_t>(count) * chunkLength / consumed;
+        whole = std::min(whole + whole / 16 + 16,
+            std::max<std::int64_t>(static_cast<std::int64_t>(count) * 16, std::int64_t{1} << 20));
+        predicted = static_cast<std::size_t>(whole);
+    }
+    const std::size_t capacity = events.capacity();
+    events.reserve(std::max({count + 1, predicted, capacity + capacity / 2, firstReserve}));
+    adviseHugePages(events.data(), events.capacity() * sizeof(MidiEvent));
+}
 
+namespace {
+
+/// Reads a track chunk (header and events), handing each event to `sink`: `slot(consumed)`
+/// gives the zero event to decode into (`consumed` bytes of the chunk read so far), `drop()`
+/// takes back a slot whose event was cut off, `keep(event)` sees each complete event. True
+/// when the chunk is a valid track; the caller shows the message otherwise.
+template <class Sink>
+bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkLength,
+    const std::uint8_t* image, Sink& sink)
+{
     readChunkHeader(buffer, chunkId, chunkLength);
     if (buffer.overflow() || !sameId(chunkId, "MTrk") || chunkLength > buffer.remaining())
-        return refuse();
+        return false;
 
-    const std::int32_t start = buffer.remaining();
-    MidiBuffer local(buffer.cursor(), buffer.remaining(), {});
+    const std::uint8_t* const start = buffer.cursor();
+    const std::uint8_t* const end = start + buffer.remaining();
+    const std::uint8_t* p = start;
     std::uint8_t runningStatus = 0;
-    bool ended = false;
-    try {
-        // Few events take fewer than 3 bytes; a wrong guess only costs one geometric growth.
-        if (chunkLength > 0)
-            reserveFor(events.size() + static_cast<std::size_t>(chunkLength) / 3 + 1);
-        while (local.remaining() > 0) {
-            if (events.size() == events.capacity())
-                reserveFor(events.size() + 1);
-            // Decoded in place: the array has room, so this cannot throw or move anything.
-            MidiEvent& event = events.emplace_back();
-            decodeEvent(event, local, runningStatus);
-            if (local.overflow()) {
-                events.pop_back();
-                break;
-            }
-            if (isEndOfTrack(event)) {
-                ended = true;
-                break;
-            }
+    while (p != end) {
+        MidiEvent& event = sink.slot(p - start);
+        if (!decodeEvent(event, p, end, runningStatus, image)) {
+            sink.drop();
+            buffer.markOverflow();
+            return false;
         }
+        sink.keep(event, image);
+        if (isEndOfTrack(event)) {
+            buffer.passTo(p);
+            return p - start == chunkLength;
+        }
+    }
+    buffer.passTo(p);
+    return false; // no End-of-Track
+}
+
+} // namespace
+
+/// Stores the events of a track being read, decoded in place.
+struct StoringEvents
+{
+    Track& track;
+
+    MidiEvent& slot(std::int64_t consumed)
+    {
+        if (track.events.size() == track.events.capacity())
+            track.growWhileReading(consumed);
+        // The array has room, so this cannot throw or move anything.
+        return track.events.emplace_back();
+    }
+    void drop() { track.events.pop_back(); }
+    void keep(const MidiEvent&, const std::uint8_t*) { }
+};
+
+bool Track::read(MidiBuffer& buffer, Notifier& notifier)
+{
+    bool valid = false;
+    if (image == nullptr)
+        image = buffer.cursor();
+    try {
+        StoringEvents sink{*this};
+        valid = readTrackChunk(buffer, chunkId, chunkLength, image, sink);
     } catch (const std::bad_alloc&) {
         notifier.notify(outOfMemoryText);
-        return refuse();
     }
-    buffer.moveTo(local);
-    if (buffer.overflow() || !ended || start - buffer.remaining() != chunkLength)
-        return refuse();
-    return true;
+    if (!valid)
+        notifier.notify(withPath(invalidTrackText, buffer.filePath()));
+    return valid;
 }
 
 std::int32_t Track::encodedSize() const
@@ -244,7 +349,7 @@ bool Track::write(MidiBuffer& buffer, Notifier& notifier) const
     for (const MidiEvent& event : events) {
         if (local.overflow())
             break;
-        encodeEvent(event, local);
+        encodeEvent(event, local, image);
     }
     buffer.moveTo(local);
     if (buffer.overflow())
@@ -281,6 +386,59 @@ void Track::removeEvents(std::size_t index, std::size_t count)
 
 // ---- Song
 
+namespace {
+
+struct SongHeader
+{
+    char chunkId[5] = {};
+    std::int32_t chunkLength = 0;
+    std::uint8_t format = 0;
+    std::int16_t trackCount = 0;
+    std::int16_t division = 0;
+};
+
+/// Reads the header chunk; false when it makes the file invalid.
+bool readSongHeader(MidiBuffer& buffer, SongHeader& header)
+{
+    readChunkHeader(buffer, header.chunkId, header.chunkLength);
+    if (buffer.overflow() || !sameId(header.chunkId, "MThd") || header.chunkLength != 6)
+        return false;
+    buffer.readByte(); // the format word's high byte carries nothing
+    header.format = buffer.readByte();
+    header.trackCount = static_cast<std::int16_t>(buffer.readWord());
+    header.division = static_cast<std::int16_t>(buffer.readWord());
+    if (header.format == 0 && header.trackCount > 1)
+        header.trackCount = 1;
+    return !buffer.overflow();
+}
+
+/// Looks at each complete event for the title and keeps nothing.
+struct TitleSearch
+{
+    MidiEvent event;
+    std::string& title;
+    bool found = false;
+
+    MidiEvent& slot(std::int64_t)
+    {
+        // Only what `keep` looks at and the decoder may leave alone needs to be zero.
+        event.metaType = 0;
+        event.length = 0;
+        return event;
+    }
+    void drop() { }
+    void keep(const MidiEvent& e, const std::uint8_t* image)
+    {
+        if (!found && e.status == 0xFF && e.metaType == 0x03 && e.length >= 1) {
+            title.assign(
+                reinterpret_cast<const char*>(e.data(image)), static_cast<std::size_t>(e.length));
+            found = true;
+        }
+    }
+};
+
+} // namespace
+
 bool Song::read(MidiBuffer& buffer, Notifier& notifier)
 {
     auto refuse = [&] {
@@ -288,16 +446,16 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
         return false;
     };
 
-    readChunkHeader(buffer, chunkId, chunkLength);
-    if (buffer.overflow() || !sameId(chunkId, "MThd") || chunkLength != 6)
-        return refuse();
-    buffer.readByte(); // the format word's high byte carries nothing
-    format = buffer.readByte();
-    trackCount = static_cast<std::int16_t>(buffer.readWord());
-    division = static_cast<std::int16_t>(buffer.readWord());
-    if (format == 0 && trackCount > 1)
-        trackCount = 1;
-    if (buffer.overflow())
+    // Long data is counted from here in every track.
+    const std::uint8_t* const image = buffer.cursor();
+    SongHeader header;
+    const bool headerValid = readSongHeader(buffer, header);
+    std::memcpy(chunkId, header.chunkId, sizeof chunkId);
+    chunkLength = header.chunkLength;
+    format = header.format;
+    trackCount = header.trackCount;
+    division = header.division;
+    if (!headerValid)
         return refuse();
 
     try {
@@ -305,16 +463,17 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
         if (trackCount > 0)
             tracks.reserve(std::min<std::size_t>(static_cast<std::size_t>(trackCount),
                 static_cast<std::size_t>(buffer.remaining() / 12) + 1));
+        planSpareEvents(buffer);
     } catch (const std::bad_alloc&) {
         notifier.notify(outOfMemoryText);
         return refuse();
     }
     for (std::int32_t i = 0; i < trackCount; ++i) {
         Track track;
-        if (!m_spareEvents.empty()) {
-            track.events = std::move(m_spareEvents.back());
-            m_spareEvents.pop_back();
-        }
+        track.image = image;
+        auto index = static_cast<std::size_t>(i);
+        if (index < m_spareFor.size() && m_spareFor[index] != noSpare)
+            track.events.swap(m_spareEvents[m_spareFor[index]]);
         if (!track.read(buffer, notifier) || buffer.overflow())
             return false;
         try {
@@ -326,6 +485,57 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
     }
     if (buffer.remaining() != 0)
         return refuse();
+    return true;
+}
+
+void Song::planSpareEvents(const MidiBuffer& buffer)
+{
+    m_spareFor.clear();
+    if (m_spareEvents.empty() || trackCount <= 0)
+        return;
+    // The chunk lengths as announced; the reader checks them later. A probe without a path,
+    // so it allocates nothing.
+    MidiBuffer probe(buffer.cursor(), buffer.remaining(), {});
+    m_chunkOrder.clear();
+    for (std::int32_t i = 0; i < trackCount; ++i) {
+        char id[5];
+        std::int32_t length = 0;
+        readChunkHeader(probe, id, length);
+        if (probe.overflow() || probe.take(length) == nullptr)
+            break;
+        m_chunkOrder.emplace_back(length, static_cast<std::size_t>(i));
+    }
+    std::sort(m_chunkOrder.begin(), m_chunkOrder.end(),
+        [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::sort(m_spareEvents.begin(), m_spareEvents.end(),
+        [](const auto& a, const auto& b) { return a.capacity() > b.capacity(); });
+    m_spareFor.assign(m_chunkOrder.size(), noSpare);
+    for (std::size_t rank = 0; rank < m_chunkOrder.size() && rank < m_spareEvents.size(); ++rank)
+        m_spareFor[m_chunkOrder[rank].second] = rank;
+}
+
+bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title)
+{
+    title.clear();
+    const std::uint8_t* const image = buffer.cursor();
+    SongHeader header;
+    if (!readSongHeader(buffer, header)) {
+        notifier.notify(withPath(invalidFileText, buffer.filePath()));
+        return false;
+    }
+    TitleSearch search{MidiEvent(), title};
+    for (std::int32_t i = 0; i < header.trackCount; ++i) {
+        if (!readTrackChunk(buffer, header.chunkId, header.chunkLength, image, search)) {
+            title.clear();
+            notifier.notify(withPath(invalidTrackText, buffer.filePath()));
+            return false;
+        }
+    }
+    if (buffer.remaining() != 0) {
+        title.clear();
+        notifier.notify(withPath(invalidFileText, buffer.filePath()));
+        return false;
+    }
     return true;
 }
 
@@ -372,9 +582,12 @@ bool Song::write(MidiBuffer& buffer, Notifier& notifier)
 
 void Song::clear()
 {
+    // The arrays handed out to the last file's tracks left empty places behind.
+    std::erase_if(m_spareEvents, [](const auto& events) { return events.capacity() == 0; });
     for (Track& track : tracks) {
         track.events.clear();
-        m_spareEvents.push_back(std::move(track.events));
+        if (track.events.capacity() > 0)
+            m_spareEvents.push_back(std::move(track.events));
     }
     tracks.clear();
     chunkId[0] = '\0';

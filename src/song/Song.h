@@ -5,33 +5,42 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sorvanel {
 
 class Notifier;
 
-/// One track event. Data of up to 4 bytes is kept inline; longer data is referred to in the
-/// file image it was read from, which must outlive the event.
+/// One track event, 16 bytes. Data of up to 4 bytes is kept inline; longer data is referred
+/// to by its place in the file image it was read from, which must outlive the event. That
+/// place is counted from the `image` of the event's track, so the record stays half the size
+/// an address would make it: a song's arrays are most of what it costs to read.
 struct MidiEvent
 {
     std::int32_t delta = 0;
     std::uint8_t status = 0;
     std::uint8_t metaType = 0; ///< 0 unless status is FF
     std::int32_t length = 0; ///< data bytes, without status, meta type or length prefix
-    std::uint8_t inlineData[4] = {};
-    const std::uint8_t* externalData = nullptr;
+    union {
+        std::uint8_t inlineData[4] = {}; ///< `length` 1 to 4
+        std::uint32_t dataOffset; ///< `length` over 4: the data's distance from the image
+    };
 
     /// Sets `length` to n and keeps the data: copied inline for 1 to 4 bytes, referred to by
-    /// address above that.
-    void setData(const std::uint8_t* address, std::int32_t n);
-    const std::uint8_t* data() const { return length <= 4 ? inlineData : externalData; }
+    /// its distance from `image` above that (`address` lies at most 2 GB after `image`).
+    void setData(const std::uint8_t* image, const std::uint8_t* address, std::int32_t n);
+    /// The data, inline or inside `image`, the memory the track's long data is counted from.
+    const std::uint8_t* data(const std::uint8_t* image) const
+    {
+        return length <= 4 ? inlineData : image + dataOffset;
+    }
 
-    /// Reads one event at the buffer's cursor, applying and updating the running status.
-    /// A failure shows as the buffer's `overflow`.
-    void decode(MidiBuffer& buffer, std::uint8_t& runningStatus);
+    /// Reads one event at the buffer's cursor, applying and updating the running status;
+    /// long data is counted from `image`. A failure shows as the buffer's `overflow`.
+    void decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const std::uint8_t* image);
     /// Writes the event with its status byte and shortest quantities.
-    void encode(MidiBuffer& buffer) const;
+    void encode(MidiBuffer& buffer, const std::uint8_t* image) const;
     std::int32_t encodedSize() const
     {
         std::int32_t size = MidiBuffer::varLenSize(delta) + 1;
@@ -45,22 +54,34 @@ struct MidiEvent
     }
 };
 
+static_assert(sizeof(MidiEvent) == 16);
+
 /// One "MTrk" chunk.
 class Track
 {
 public:
     char chunkId[5] = {};
     std::int32_t chunkLength = 0;
+    /// Where the long data of the events is counted from: the start of the block the track
+    /// was read from (set by `read` when empty).
+    const std::uint8_t* image = nullptr;
     /// Grows by at least `minimumGrowth` events and geometrically beyond that (see `reserveFor`).
     std::vector<MidiEvent> events;
 
     static constexpr std::size_t minimumGrowth = 10000;
+    /// The most events a track reserves before it has read any: a chunk's length says little
+    /// about its event count (one SysEx dump may fill it), so the array is sized from what the
+    /// first events show.
+    static constexpr std::size_t firstReserve = 4096;
 
     /// Reads one track chunk; shows the track message through `notifier` and returns false
     /// when the chunk is not a valid track.
     bool read(MidiBuffer& buffer, Notifier& notifier);
     bool write(MidiBuffer& buffer, Notifier& notifier) const;
     std::int32_t encodedSize() const;
+
+    /// The data of one of this track's events.
+    const std::uint8_t* data(const MidiEvent& event) const { return event.data(image); }
 
     /// Inserts a copy of `event` before `index` (0 <= index <= count); deltas are untouched.
     void insertEvent(const MidiEvent& event, std::size_t index);
@@ -71,6 +92,14 @@ public:
     /// Makes room for `needed` events: a full array grows by the larger of `minimumGrowth` and
     /// its own size, so long tracks never regrow in small steps.
     void reserveFor(std::size_t needed);
+
+private:
+    /// Grows a full array while the chunk is read, to the count that the `consumed` bytes
+    /// predict for the whole chunk, and at least by half, so irregular tracks still grow
+    /// geometrically.
+    void growWhileReading(std::int64_t consumed);
+
+    friend struct StoringEvents;
 };
 
 /// A whole Standard MIDI File.
@@ -105,8 +134,22 @@ public:
     void clear();
 
 private:
+    /// Decides which kept event array each track of the image at `buffer` starts with: the
+    /// longest chunk gets the largest array, and so on down, so a batch's arrays stay about as
+    /// large as its largest file needs wherever in a file its long tracks stand.
+    void planSpareEvents(const MidiBuffer& buffer);
+
     std::vector<std::vector<MidiEvent>> m_spareEvents;
+    /// For track i of the file being read, an index into `m_spareEvents` or `noSpare`.
+    std::vector<std::size_t> m_spareFor;
+    std::vector<std::pair<std::int32_t, std::size_t>> m_chunkOrder; // length, track
+    static constexpr std::size_t noSpare = static_cast<std::size_t>(-1);
 };
+
+/// Checks a file image exactly as `Song::read` does, refusing it with the same message, but
+/// keeps no events; on acceptance `title` holds the data of the first track-name meta event
+/// with at least one byte (empty when there is none). What the title lookup of a folder needs.
+bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title);
 
 /// The reader's texts; `%s` stands for the file's full path.
 inline constexpr const char* invalidFileText = "Invalid midi file structure - file: %s !";

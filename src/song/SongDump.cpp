@@ -33,7 +33,7 @@ std::vector<std::string> dumpSong(const Song& song)
             line += " len " + std::to_string(event.length);
             if (event.length > 0) {
                 line += ':';
-                const std::uint8_t* data = event.data();
+                const std::uint8_t* data = track.data(event);
                 for (std::int32_t i = 0; i < event.length; ++i) {
                     line += ' ';
                     line += hexDigits[data[i] >> 4];

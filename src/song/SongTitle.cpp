@@ -4,6 +4,7 @@
 #include "platform/Notifier.h"
 #include "song/Song.h"
 
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -14,7 +15,7 @@ std::string findSongTitle(const Song& song)
     for (const Track& track : song.tracks) {
         for (const MidiEvent& event : track.events) {
             if (event.status == 0xFF && event.metaType == 0x03 && event.length >= 1) {
-                const auto* data = reinterpret_cast<const char*>(event.data());
+                const auto* data = reinterpret_cast<const char*>(track.data(event));
                 return std::string(data, static_cast<std::size_t>(event.length));
             }
         }
@@ -22,19 +23,23 @@ std::string findSongTitle(const Song& song)
     return {};
 }
 
-bool readSongTitle(MidiFileEntry& entry, FileOps& files, Notifier& notifier)
+bool SongTitleReader::read(MidiFileEntry& entry, FileOps& files, Notifier& notifier)
 {
     entry.title.clear();
     try {
-        std::vector<std::uint8_t> image;
-        files.readWhole(entry.fullPath, image);
-        if (image.empty())
+        files.readWhole(entry.fullPath, m_image);
+        if (m_image.empty())
             return true;
-        Song song;
-        if (!song.readImage(image, entry.fullPath, notifier))
-            return false;
-        entry.title = findSongTitle(song);
-        return true;
+        if (m_image.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+            // What `Song::readImage` says of an image too large for a cursor.
+            Song song;
+            return song.readImage(m_image, entry.fullPath, notifier);
+        }
+        // The file is checked in full as the reader does, but no event is kept.
+        MidiBuffer buffer(
+            m_image.data(), static_cast<std::int32_t>(m_image.size()), entry.fullPath);
+        if (scanSongTitle(buffer, notifier, entry.title))
+            return true;
     } catch (const FileError& error) {
         notifier.notify(error.what());
     } catch (const std::bad_alloc&) {
@@ -42,6 +47,11 @@ bool readSongTitle(MidiFileEntry& entry, FileOps& files, Notifier& notifier)
     }
     entry.title.clear();
     return false;
+}
+
+bool readSongTitle(MidiFileEntry& entry, FileOps& files, Notifier& notifier)
+{
+    return SongTitleReader().read(entry, files, notifier);
 }
 
 } // namespace sorvanel

@@ -4,11 +4,13 @@
 #include "ui/CleanOptionsRules.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <vector>
 
 namespace sorvanel::ui {
@@ -122,6 +124,24 @@ QString toQString(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+/// Positions and sizes are rounded to pixels one by one, which carries the two right-hand
+/// frames (ending one unit before the dialog's edge and on it) up to or past that edge. Each
+/// frame keeps the margin to the right edge that the leftmost one keeps to the left edge.
+void keepFramesInside(QDialog& dialog)
+{
+    const QList<QGroupBox*> frames = dialog.findChildren<QGroupBox*>();
+    int margin = dialog.width();
+    for (const QGroupBox* frame : frames)
+        margin = std::min(margin, frame->x());
+    for (QGroupBox* frame : frames) {
+        QRect place = frame->geometry();
+        if (place.right() >= dialog.width() - margin) {
+            place.setRight(dialog.width() - margin - 1);
+            frame->setGeometry(place);
+        }
+    }
+}
+
 /// Writes an edit only when its text differs: rewriting the edit being typed into would move
 /// its cursor to the end and drop its undo history.
 void showText(QLineEdit* edit, const std::string& text)
@@ -153,6 +173,7 @@ CleanOptionsDialog::CleanOptionsDialog(SettingsStore& store, Notifier& notifier,
 {
     static const std::vector<ControlTemplate> rows = optionsTemplate();
     buildFromTemplate({"Clean Midi Files", 368, 255}, rows);
+    keepFramesInside(*this);
 
     for (int slot = 0; slot < slotCount; ++slot) {
         connect(edit(hexEditId(slot)), &QLineEdit::textChanged, this,

@@ -3,6 +3,7 @@
 #include "settings/Language.h"
 #include "settings/Texts.h"
 
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -29,9 +30,11 @@ LanguageChooser::LanguageChooser(SettingsStore& store, QWidget* parent)
     , m_store(store)
 {
     buildFromTemplate(chooserTemplate, chooserControls);
-    for (int id : {GermanRadio, EnglishRadio})
+    for (int id : {GermanRadio, EnglishRadio}) {
         connect(controlAs<QRadioButton>(id), &QRadioButton::clicked, this,
             &LanguageChooser::OnLanguageClicked);
+        control(id)->installEventFilter(this);
+    }
     connect(
         controlAs<QPushButton>(OkButton), &QPushButton::clicked, this, &LanguageChooser::accept);
     OnInitDialog();
@@ -56,6 +59,30 @@ void LanguageChooser::OnLanguageClicked()
     // There is no way back to no choice, so OK stays enabled from here on.
     if (selection() != -1)
         controlAs<QPushButton>(OkButton)->setEnabled(true);
+}
+
+bool LanguageChooser::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right: {
+            // As in a group of radio buttons on the desktop: the arrow keys go round the
+            // group, and the button they reach is the one chosen. With two buttons every
+            // arrow reaches the other one.
+            auto* next = controlAs<QRadioButton>(
+                watched == control(GermanRadio) ? EnglishRadio : GermanRadio);
+            next->setFocus(Qt::TabFocusReason);
+            next->click();
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return TemplateDialog::eventFilter(watched, event);
 }
 
 void LanguageChooser::accept()

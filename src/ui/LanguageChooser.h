@@ -23,6 +23,10 @@ public:
     /// OK: stores the choice and closes; without a choice it stays open.
     void accept() override;
 
+protected:
+    /// An arrow key on a language moves to the other one and chooses it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnInitDialog();
     void OnLanguageClicked();

@@ -225,7 +225,7 @@ int MainDialog::exec()
 void MainDialog::showFolder()
 {
     if (auto* label = controlAs<QLabel>(FolderLabel))
-        label->setText(qs(m_folder));
+        label->setText(decodeStoredText(m_folder));
 }
 
 bool MainDialog::FileListText(
@@ -365,6 +365,7 @@ void MainDialog::OnOK()
     if (m_closing)
         return;
     m_closing = true;
+    SettingsSession session(*m_services.store);
     QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
     if (windowHandle())
         normal = normal.marginsAdded(windowHandle()->frameMargins());

@@ -47,6 +47,8 @@ TEST(CleanOptions, SavesAll37ValuesInOrderWithTheirKinds)
     options.save(store);
 
     ASSERT_EQ(store.writes.size(), std::size(storedOrder));
+    EXPECT_EQ(store.writesOutsideSession, 0) << "one session: the settings file is written once";
+    EXPECT_EQ(store.sessionsCommitted, 1);
     for (std::size_t i = 0; i < std::size(storedOrder); ++i)
         EXPECT_EQ(store.writes[i], std::string("Settings/") + storedOrder[i]);
 

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <random>
 #include <sstream>
+#include <stdexcept>
+#include <vector>
 
 namespace sorvanel {
 namespace {
@@ -18,6 +19,7 @@ public:
     Track track(const std::string& text)
     {
         Track result;
+        result.image = m_image.data();
         std::istringstream events(text);
         std::string one;
         while (std::getline(events, one, '|'))
@@ -44,9 +46,12 @@ public:
             std::copy(
                 bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end(), e.inlineData);
         } else {
-            auto& kept = m_storage.emplace_back(
-                bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
-            e.externalData = kept.data();
+            // Long data lies in one image, as it does in a file read.
+            e.dataOffset = static_cast<std::uint32_t>(m_image.size());
+            m_image.insert(
+                m_image.end(), bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
+            if (m_image.size() > imageSize)
+                throw std::length_error("Notation: more long data than its image holds");
         }
         return e;
     }
@@ -66,7 +71,7 @@ public:
                 text += buffer;
             }
             for (std::int32_t i = 0; i < e.length; ++i) {
-                std::snprintf(buffer, sizeof buffer, " %02X", e.data()[i]);
+                std::snprintf(buffer, sizeof buffer, " %02X", track.data(e)[i]);
                 text += buffer;
             }
         }
@@ -74,7 +79,13 @@ public:
     }
 
 private:
-    std::deque<std::vector<std::uint8_t>> m_storage;
+    static constexpr std::size_t imageSize = 1 << 16;
+    /// Reserved once, so the tracks' `image` stays where it is.
+    std::vector<std::uint8_t> m_image = [] {
+        std::vector<std::uint8_t> image;
+        image.reserve(imageSize);
+        return image;
+    }();
 };
 
 Song songOf(std::vector<Track> tracks)
@@ -361,7 +372,9 @@ CleanCounts referenceClean(Song& song, const CleanOptions& o)
             if (slot.Value >= 0)
                 exceptions[n++] = slot.Value;
     }
-    auto first = [](const MidiEvent& e) { return e.length > 0 ? int(e.data()[0]) : 0; };
+    auto first = [](const Track& track, const MidiEvent& e) {
+        return e.length > 0 ? int(track.data(e)[0]) : 0;
+    };
     auto excepted = [&](int byte) {
         for (int entry : exceptions) {
             if (entry == -1)
@@ -385,7 +398,7 @@ CleanCounts referenceClean(Song& song, const CleanOptions& o)
             int s = e.status;
             bool remove = false;
             if (o.DeleteAllControlEvents && s >= 0xB0 && s <= 0xBF) {
-                remove = !(o.ExceptControlEvents && excepted(first(e)));
+                remove = !(o.ExceptControlEvents && excepted(first(track, e)));
                 counts.controllersRemoved += remove;
             } else if (o.DeleteAllControlEvents && s >= 0xE0 && s <= 0xEF) {
                 remove = !(o.ExceptControlEvents && o.PitchBend);
@@ -393,7 +406,7 @@ CleanCounts referenceClean(Song& song, const CleanOptions& o)
             } else if (o.DeleteAllControlEvents && s >= 0x80 && s <= 0xDF) {
                 remove = false;
             } else if (o.DeleteSysExEvents && (s == 0xF0 || s == 0xF7)) {
-                remove = !(o.ExceptManufacturerIds && spared(first(e)));
+                remove = !(o.ExceptManufacturerIds && spared(first(track, e)));
                 counts.sysExRemoved += remove;
             }
             if (remove) {
@@ -406,8 +419,8 @@ CleanCounts referenceClean(Song& song, const CleanOptions& o)
     }
     if (!o.InsertMidiReset || !(o.BeginningOfFile || o.EndOfFile))
         return counts;
-    auto isReset = [&](const MidiEvent& e) {
-        return e.status >= 0xB0 && e.status <= 0xBF && e.length >= 1 && first(e) == 121;
+    auto isReset = [&](const Track& track, const MidiEvent& e) {
+        return e.status >= 0xB0 && e.status <= 0xBF && e.length >= 1 && first(track, e) == 121;
     };
     auto insert = [&](Track& track, std::size_t at, const bool(&set)[16]) {
         for (int channel = 0; channel < 16; ++channel) {
@@ -431,7 +444,7 @@ CleanCounts referenceClean(Song& song, const CleanOptions& o)
         if (o.BeginningOfFile) {
             bool set[16];
             std::copy(std::begin(used), std::end(used), set);
-            for (std::size_t i = 0; i < track.events.size() && isReset(track.events[i]); ++i)
+            for (std::size_t i = 0; i < track.events.size() && isReset(track, track.events[i]); ++i)
                 set[track.events[i].status & 0x0F] = false;
             std::size_t at = 0;
             for (std::size_t i = 0; i < track.events.size(); ++i)
@@ -449,7 +462,7 @@ CleanCounts referenceClean(Song& song, const CleanOptions& o)
                 const MidiEvent& e = track.events[i];
                 if (e.status == 0xFF && e.metaType == 0x2F && e.length == 0)
                     at = i;
-                else if (isReset(e))
+                else if (isReset(track, e))
                     set[e.status & 0x0F] = false;
                 else
                     break;
@@ -481,6 +494,7 @@ TEST(CleanSongEquivalence, MatchesOneAtATimeRemovalAndInsertion)
 
         std::vector<Track> tracks(1 + random() % 3);
         for (Track& track : tracks) {
+            track.image = longData;
             std::size_t count = random() % 40;
             for (std::size_t i = 0; i < count; ++i) {
                 MidiEvent e;
@@ -493,7 +507,7 @@ TEST(CleanSongEquivalence, MatchesOneAtATimeRemovalAndInsertion)
                     e.metaType = static_cast<std::uint8_t>(pick(0x03, 0x2F, 0x51));
                 e.length = pick(0, 1, 2, 2, 2, 8);
                 if (e.length == 8) {
-                    e.externalData = longData;
+                    e.dataOffset = 0; // the start of the track's image, `longData`
                 } else {
                     e.inlineData[0] = static_cast<std::uint8_t>(pick(0, 1, 7, 32, 65, 121, 121));
                     e.inlineData[1] = 0;

@@ -1,3 +1,4 @@
+#include "platform/Notifier.h"
 #include "song/Song.h"
 #include "support/MidiBytes.h"
 
@@ -19,6 +20,14 @@ struct ReadCase
 };
 
 const Bytes notes = hex("00 90 3C 40 | 60 3C 00 | 00 C0 05 | 00 B0 07 64");
+
+Bytes repeated(const Bytes& bytes, int times)
+{
+    Bytes out;
+    for (int i = 0; i < times; ++i)
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    return out;
+}
 
 Bytes withId(Bytes image, std::size_t at, std::string_view id)
 {
@@ -104,6 +113,23 @@ TEST(SongReadTest, AcceptsOrRefusesWithExactlyOneMessage)
         Bytes image(c.image);
         Song song;
         ReadResult result = readSong(song, image);
+        // The title scan checks exactly as the reader does, and so does a song that keeps
+        // the event arrays of a file read before.
+        RecordingNotifier scanned;
+        MidiBuffer buffer(image.data(), static_cast<std::int32_t>(image.size()), testPath);
+        std::string title;
+        EXPECT_EQ(scanSongTitle(buffer, scanned, title), result.accepted);
+        EXPECT_EQ(scanned.texts, result.messages);
+        Bytes before = smf({track(notes), track(notes + notes), track(notes)});
+        Song reused;
+        ASSERT_TRUE(readSong(reused, before).accepted);
+        reused.clear();
+        ReadResult again = readSong(reused, image);
+        EXPECT_EQ(again.accepted, result.accepted);
+        EXPECT_EQ(again.messages, result.messages);
+        if (result.accepted) {
+            EXPECT_EQ(dump(reused), dump(song));
+        }
         switch (c.outcome) {
         case Outcome::Accepted:
             EXPECT_TRUE(result.accepted);
@@ -204,16 +230,17 @@ TEST(SongReadTest, ShortDataIsInlineAndLongDataRefersIntoTheImage)
         smf({track(hex("00 F0 03 41 10 F7 | 00 F0 04 41 10 42 F7 | 00 F0 05 41 10 42 12 F7"))});
     Song song;
     ASSERT_TRUE(readSong(song, image).accepted);
-    const auto& events = song.tracks[0].events;
+    const Track& track = song.tracks[0];
+    const auto& events = track.events;
     ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(track.image, image.data());
     EXPECT_EQ(events[0].length, 3);
-    EXPECT_EQ(events[0].externalData, nullptr);
     EXPECT_EQ(toHex(Bytes(events[0].inlineData, events[0].inlineData + 4)), "41 10 F7 00");
-    EXPECT_EQ(events[1].data(), events[1].inlineData);
+    EXPECT_EQ(track.data(events[1]), events[1].inlineData);
     EXPECT_EQ(events[2].length, 5);
     // Header 14, track header 8, two events of 6 and 7 bytes, then delta, status and length.
-    EXPECT_EQ(events[2].data(), image.data() + 14 + 8 + 6 + 7 + 3);
-    EXPECT_EQ(toHex(Bytes(events[2].data(), events[2].data() + 5)), "41 10 42 12 F7");
+    EXPECT_EQ(track.data(events[2]), image.data() + 14 + 8 + 6 + 7 + 3);
+    EXPECT_EQ(toHex(Bytes(track.data(events[2]), track.data(events[2]) + 5)), "41 10 42 12 F7");
 }
 
 TEST(SongReadTest, KeepsHeaderFieldsAsRead)
@@ -241,6 +268,34 @@ TEST(SongReadTest, ARefusedSongCanBeClearedAndReusedForTheNextFile)
     Song fresh;
     ASSERT_TRUE(readSong(fresh, good).accepted);
     EXPECT_EQ(dump(song), dump(fresh));
+}
+
+TEST(SongReadTest, EventStorageFollowsTheEventsNotTheChunkLength)
+{
+    // One SysEx dump fills the chunk: a handful of events, whatever the chunk's length.
+    Bytes dump = hex("00 F0") + varLen(1'000'000) + Bytes(1'000'000, 0x10);
+    Bytes regular = repeated(hex("01 90 3C 40"), 50'000);
+    Bytes image = smf({track(dump), track(regular)});
+    Song song;
+    ASSERT_TRUE(readSong(song, image).accepted);
+    EXPECT_LE(song.tracks[0].events.capacity(), Track::firstReserve);
+    // A regular track is sized from its first events: a little more than it holds.
+    const Track& notesTrack = song.tracks[1];
+    EXPECT_LE(notesTrack.events.capacity(), notesTrack.events.size() * 5 / 4);
+}
+
+TEST(SongReadTest, KeptEventArraysGoToTheLongestChunks)
+{
+    Bytes few = hex("00 C0 01");
+    Bytes many = repeated(hex("01 90 3C 40"), 20'000);
+    Bytes first = smf({track(many), track(few), track(few)});
+    Bytes second = smf({track(few), track(few), track(many)});
+    Song song;
+    ASSERT_TRUE(readSong(song, first).accepted);
+    const MidiEvent* largest = song.tracks[0].events.data();
+    song.clear();
+    ASSERT_TRUE(readSong(song, second).accepted);
+    EXPECT_EQ(song.tracks[2].events.data(), largest);
 }
 
 } // namespace

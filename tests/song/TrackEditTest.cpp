@@ -70,7 +70,7 @@ TEST(TrackEditTest, InsertEventLeavesDeltasAlone)
     Track track = trackWithDeltas({5, 6});
     MidiEvent reset;
     reset.status = 0xB0;
-    reset.setData(reinterpret_cast<const std::uint8_t*>("\x79\x00"), 2);
+    reset.setData(nullptr, reinterpret_cast<const std::uint8_t*>("\x79\x00"), 2);
     track.insertEvent(reset, 0);
     track.insertEvent(reset, 3);
     track.insertEvent(reset, 2);
@@ -97,14 +97,16 @@ TEST(TrackEditTest, EventStorageGrowsByTheMinimumStepThenGeometrically)
 
 TEST(TrackEditTest, SetDataKeepsShortDataInline)
 {
-    const std::uint8_t bytes[6] = {1, 2, 3, 4, 5, 6};
+    const std::uint8_t bytes[8] = {0, 0, 1, 2, 3, 4, 5, 6};
+    const std::uint8_t* image = bytes;
     MidiEvent event;
-    event.setData(bytes, 6);
-    EXPECT_EQ(event.data(), bytes);
-    event.setData(bytes, 4);
-    EXPECT_EQ(event.externalData, nullptr);
+    event.setData(image, bytes + 2, 6);
+    EXPECT_EQ(event.dataOffset, 2u);
+    EXPECT_EQ(event.data(image), bytes + 2);
+    event.setData(image, bytes + 2, 4);
+    EXPECT_EQ(event.data(image), event.inlineData);
     EXPECT_EQ(event.inlineData[3], 4);
-    event.setData(bytes, 2);
+    event.setData(image, bytes + 2, 2);
     EXPECT_EQ(event.inlineData[2], 0);
     EXPECT_EQ(event.length, 2);
 }

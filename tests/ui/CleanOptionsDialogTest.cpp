@@ -197,6 +197,27 @@ private slots:
         QCOMPARE(dialog.size(), dialog.mapDialogRect(QRect(0, 0, 368, 255)).size());
     }
 
+    void framesStayInsideWithTheLeftMargin()
+    {
+        for (Language language : {Language::English, Language::German}) {
+            setUiLanguage(language);
+            MemorySettingsStore store;
+            RecordingNotifier notifier;
+            Dialog dialog(store, notifier);
+            const QList<QGroupBox*> frames = dialog.findChildren<QGroupBox*>();
+            QCOMPARE(frames.size(), 3);
+            int margin = dialog.width();
+            for (const QGroupBox* frame : frames)
+                margin = std::min(margin, frame->x());
+            QVERIFY(margin > 0);
+            for (const QGroupBox* frame : frames) {
+                QVERIFY2(frame->geometry().right() < dialog.width() - margin,
+                    qPrintable(frame->title()));
+                QVERIFY(frame->geometry().bottom() < dialog.height());
+            }
+        }
+    }
+
     void tabWalksTheTemplateOrder()
     {
         Opened opened(allGroupsOn() << QStringLiteral("InsertMidiReset=1"));
@@ -388,6 +409,9 @@ private slots:
                                  << "C8" << QStringList{};
         QTest::newRow("decimal above 255") << true << "256"
                                            << "4D" << QStringList{invalidDecimal};
+        // Only typed characters are filtered; pasted letters reach the check and its message.
+        QTest::newRow("decimal with letters") << true << "12a"
+                                              << "4D" << QStringList{invalidDecimal};
     }
 
     void pastingIsCheckedLikeTyping()

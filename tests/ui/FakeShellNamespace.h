@@ -40,6 +40,7 @@ public:
         bool noPath = false; ///< a file-system folder whose path cannot be had
         ShellResult menuResult = shellOk; ///< what asking for its context menu answers
         ShellResult invokeResult = shellOk;
+        std::string failureReason; ///< said when invoking fails
         std::vector<int> children;
         int enumCalls = 0;
     };
@@ -143,6 +144,7 @@ private:
             m_shell.invoked.push_back(m_item.label + ":" + std::to_string(offset));
             return m_item.invokeResult;
         }
+        std::string failureReason() const override { return m_item.failureReason; }
 
     private:
         FakeShellNamespace& m_shell;

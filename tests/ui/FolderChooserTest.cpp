@@ -7,6 +7,7 @@
 #include "ui/shell/ShellFolderTree.h"
 
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 using namespace sorvanel;
@@ -161,6 +162,76 @@ private slots:
             QCOMPARE(item->isExpanded(), toggles ? !wasExpanded : wasExpanded);
             QCOMPARE(f.ok()->isEnabled(), label != "Computer");
         }
+    }
+
+    void doubleClickBesideAnItemChoosesNothing_data()
+    {
+        QTest::addColumn<bool>("onRow");
+        QTest::newRow("empty space") << false;
+        QTest::newRow("the row beside the label") << true;
+    }
+
+    void doubleClickBesideAnItemChoosesNothing()
+    {
+        QFETCH(bool, onRow);
+        Fixture f("~/plain");
+        QTreeWidgetItem* plain = f.tree().selectedItems().value(0);
+        QCOMPARE(f.path(), f.folders.home + "/plain");
+        QRect row = f.tree().visualItemRect(plain);
+        QPoint where = onRow ? QPoint(f.tree().viewport()->width() - 3, row.center().y())
+                             : QPoint(10, f.tree().viewport()->height() - 5);
+        QVERIFY(!f.tree().itemAt(where) || f.tree().itemAt(where) == plain);
+        QTest::mouseDClick(f.tree().viewport(), Qt::LeftButton, {}, where);
+        QVERIFY(f.chooser.isVisible());
+        QCOMPARE(f.chooser.result(), int(QDialog::Rejected));
+    }
+
+    void collapsingMovesAHiddenSelectionUp_data()
+    {
+        QTest::addColumn<QString>("collapsed"); // "" for home itself
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("home") << ""
+                              << "";
+        QTest::newRow("Music") << "Music"
+                               << "/Music";
+        QTest::newRow("beside the selection") << "loop"
+                                              << "/Music/Rock";
+    }
+
+    void collapsingMovesAHiddenSelectionUp()
+    {
+        QFETCH(QString, collapsed);
+        QFETCH(QString, selected);
+        Fixture f("~/Music/Rock");
+        QTreeWidgetItem* home = f.tree().topLevelItem(0);
+        QTreeWidgetItem* item = collapsed.isEmpty() ? home : f.homeItem(collapsed);
+        item->setExpanded(true);
+        item->setExpanded(false);
+        QCOMPARE(f.path(), f.folders.home + selected);
+        QVERIFY(f.ok()->isEnabled());
+        QTest::keyClick(&f.tree(), Qt::Key_Return);
+        QCOMPARE(f.chooser.result(), int(QDialog::Accepted));
+        QCOMPARE(f.path(), f.folders.home + selected);
+    }
+
+    void longNamesScrollSideways()
+    {
+        SampleFolders folders;
+        QString name(150, QLatin1Char('n'));
+        QVERIFY(QDir(folders.home + "/plain").mkdir(name));
+        LocalShellNamespace shell{folders.options()};
+        NativeFileOps files;
+        RecordingNotifier notifier;
+        FolderChooser chooser{shell, files, notifier};
+        chooser.path = (folders.home + "/plain/" + name).toStdString();
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        ShellFolderTree& tree = *chooser.tree();
+        QTreeWidgetItem* item = tree.selectedItems().value(0);
+        QCOMPARE(item->text(0), name);
+        QVERIFY(tree.columnWidth(0) > tree.viewport()->width());
+        QVERIFY(tree.horizontalScrollBar()->maximum() > 0);
+        QVERIFY(tree.visualItemRect(item).width() > tree.fontMetrics().horizontalAdvance(name));
     }
 
     void confirmAndCancel_data()

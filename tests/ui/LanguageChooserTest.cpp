@@ -79,6 +79,36 @@ private slots:
         QCOMPARE(store.writes.size(), std::size_t{1});
     }
 
+    void arrowKeysChooseTheLanguageTheyReach_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Down") << int(Qt::Key_Down) << 1 << 1;
+        QTest::newRow("Right twice") << int(Qt::Key_Right) << 2 << 0;
+        QTest::newRow("Up goes round") << int(Qt::Key_Up) << 1 << 1;
+    }
+
+    void arrowKeysChooseTheLanguageTheyReach()
+    {
+        QFETCH(int, key);
+        QFETCH(int, presses);
+        QFETCH(int, expected);
+        MemorySettingsStore store;
+        LanguageChooser chooser(store);
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowActive(&chooser));
+        QWidget* german = chooser.control(LanguageChooser::GermanRadio);
+        german->setFocus(Qt::TabFocusReason);
+        QCOMPARE(chooser.selection(), -1);
+        for (int i = 0; i < presses; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(chooser.selection(), expected);
+        QVERIFY(okOf(chooser)->isEnabled());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(stored(store), QString(expected == 0 ? "G" : "E"));
+    }
+
     void staysOpenWithoutChoice()
     {
         MemorySettingsStore store;

@@ -6,7 +6,11 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace sorvanel;
 using namespace sorvanel::ui;
@@ -43,11 +47,15 @@ QString selectedPath(ShellFolderTree& tree)
 struct Fixture
 {
     SampleFolders folders;
-    LocalShellNamespace shell{folders.options()};
+    LocalShellNamespace shell;
     RecordingNotifier notifier;
     ShellFolderTree tree{shell, notifier};
 
-    Fixture() { tree.Fill(""); }
+    explicit Fixture(bool german = false)
+        : shell(folders.options(german))
+    {
+        tree.Fill("");
+    }
     QTreeWidgetItem* home() { return tree.topLevelItem(0); }
     QTreeWidgetItem* expandedHome()
     {
@@ -63,18 +71,31 @@ class LocalShellNamespaceTest : public QObject
     Q_OBJECT
 
 private slots:
+    void desktopHoldsHomeAndComputer_data()
+    {
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QStringList>("names"); // home, computer, root
+        QTest::newRow("English") << false << QStringList{"Home", "Computer", "File System (/)"};
+        QTest::newRow("German") << true
+                                << QStringList{QString::fromUtf8("Persönlicher Ordner"), "Rechner",
+                                       "Dateisystem (/)"};
+    }
+
     void desktopHoldsHomeAndComputer()
     {
-        Fixture f;
+        QFETCH(bool, german);
+        QFETCH(QStringList, names);
+        Fixture f(german);
         QCOMPARE(f.tree.topLevelItemCount(), 2);
-        QCOMPARE(f.tree.topLevelItem(1)->text(0), QString("Computer"));
+        QCOMPARE(f.tree.topLevelItem(0)->text(0), names[0]);
+        QCOMPARE(f.tree.topLevelItem(1)->text(0), names[1]);
         QCOMPARE(selectedPath(f.tree), f.folders.home);
 
         QTreeWidgetItem* computer = f.tree.topLevelItem(1);
         computer->setExpanded(true);
         // The root first, then each volume once.
         QCOMPARE(computer->childCount(), 2);
-        QCOMPARE(computer->child(0)->text(0), QString("File System (/)"));
+        QCOMPARE(computer->child(0)->text(0), names[2]);
         QVERIFY(computer->child(1)->text(0).contains(f.folders.root + "/vol"));
         f.tree.setCurrentItem(computer);
         QCOMPARE(selectedPath(f.tree), QString()); // virtual: no path
@@ -131,6 +152,40 @@ private slots:
         Fixture f;
         f.tree.SelectPath((f.folders.root + path).toStdString());
         QCOMPARE(selectedPath(f.tree), f.folders.root + selected);
+    }
+
+    void foldersNamedInOtherEncodingsCanBeChosen()
+    {
+        // "Café" from an old disk in Latin-1 beside the same name in UTF-8: two folders that
+        // read alike, each reached and chosen by its own bytes.
+        Fixture f;
+        const std::string other = f.folders.root.toStdString() + "/other/";
+        const std::string latin1 = other + "Caf\xe9";
+        const std::string utf8 = other + "Caf\xc3\xa9";
+        const std::string made[] = {latin1, latin1 + "/Live", utf8};
+        for (const std::string& path : made)
+            QCOMPARE(::mkdir(path.c_str(), 0700), 0);
+        // The temporary folder's own clean-up cannot name these.
+        auto removeMade = qScopeGuard([&made] {
+            for (auto path = std::rbegin(made); path != std::rend(made); ++path)
+                ::rmdir(path->c_str());
+        });
+
+        QVERIFY(f.tree.SelectPath(latin1 + "/Live"));
+        std::string chosen;
+        QVERIFY(f.tree.GetSelectedPath(chosen));
+        QCOMPARE(chosen, latin1 + "/Live");
+        QTreeWidgetItem* parent = f.tree.selectedItems().value(0)->parent();
+        QCOMPARE(parent->text(0), QString::fromUtf8("Café"));
+        QCOMPARE(labels(parent->parent()), QStringList({"Café", "Café", "deep"}));
+
+        QVERIFY(f.tree.SelectPath(utf8));
+        QVERIFY(f.tree.GetSelectedPath(chosen));
+        QCOMPARE(chosen, utf8);
+        // Letter case is ignored as the names read.
+        QVERIFY(f.tree.SelectPath(other + "CAF\xc9/live"));
+        QVERIFY(f.tree.GetSelectedPath(chosen));
+        QCOMPARE(chosen, latin1 + "/Live");
     }
 
     void walksToTheFileSystemRoot()
@@ -190,7 +245,9 @@ private slots:
         QCOMPARE(folders.urlsOpened, QStringList{folders.home + "/Music"});
         folders.openSucceeds = false;
         QCOMPARE(menu->invokeCommand(0), shellFail);
+        QCOMPARE(menu->failureReason(), "No program is installed that can open folders.");
         QCOMPARE(menu->invokeCommand(1), shellOk);
+        QCOMPARE(menu->failureReason(), "");
         QCOMPARE(QGuiApplication::clipboard()->text(), folders.home + "/Music");
         QCOMPARE(menu->invokeCommand(2), shellInvalidArgument);
 

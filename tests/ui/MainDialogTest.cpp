@@ -506,6 +506,7 @@ private slots:
         h.folderAnswer = dir.path().toStdString();
         dialog->OnSelectFolder();
         h.notifier.texts.clear();
+        int writesBefore = h.store.writesOutsideSession;
         if (how == 0)
             QTest::mouseClick(button(*dialog, MainDialog::ExitButton), Qt::LeftButton);
         else if (how == 1)
@@ -518,6 +519,7 @@ private slots:
             std::vector<std::string>(
                 {"Settings/WindowLeft", "Settings/WindowTop", "Settings/WindowRight",
                     "Settings/WindowBottom", "Settings/WindowShowCmd", "Settings/Folder"}));
+        QCOMPARE(h.store.writesOutsideSession, writesBefore); // one write of the settings file
         QCOMPARE(h.store.GetProfileString(settingsSection, "Folder", ""), dir.path().toStdString());
         QRect frame = dialog->frameGeometry();
         QCOMPARE(h.store.GetProfileInt(settingsSection, "WindowLeft", -1), frame.x());

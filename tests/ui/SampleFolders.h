@@ -50,9 +50,10 @@ struct SampleFolders
     /// Whether permissions keep this process out of a folder (not so for root).
     bool lockedIsUnreadable() const { return !QDir(home + "/locked").isReadable(); }
 
-    LocalShellOptions options()
+    LocalShellOptions options(bool german = false)
     {
         LocalShellOptions options;
+        options.german = german;
         options.homePath = home;
         QString volume = root + "/vol";
         options.volumes = [volume] { return QStringList{volume, "/", volume}; };

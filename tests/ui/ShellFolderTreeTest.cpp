@@ -345,6 +345,9 @@ private slots:
                                  << "GetUIObjectOf failed! hr=80004002";
         QTest::newRow("command fails") << "label" << 1 << 0u << 0x80070005u << true << 1 << "Home:0"
                                        << "InvokeCommand failed. hr=80070005";
+        QTest::newRow("command fails, reason known")
+            << "label" << 1 << 0u << 0x80004005u << true << 1 << "Home:0"
+            << "InvokeCommand failed. hr=80004005\nNo program for folders.";
     }
 
     void rightClick()
@@ -363,6 +366,8 @@ private slots:
             ++home;
         sample.shell.entry(home).menuResult = menuResult;
         sample.shell.entry(home).invokeResult = invokeResult;
+        if (invokeResult == shellFail)
+            sample.shell.entry(home).failureReason = "No program for folders.";
         RecordingNotifier notifier;
         MenuTree tree(sample.shell, notifier);
         tree.answer = answer;

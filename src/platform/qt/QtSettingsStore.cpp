@@ -14,31 +14,67 @@ QString toQString(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+std::unique_ptr<QSettings> openSettings(const std::string& application)
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+        QString::fromLatin1(QtSettingsStore::organization), QString::fromStdString(application));
+}
+
 /// The value as text whatever it was stored as. A hand-edited INI line with commas comes back
 /// as a list; it is read as the text it was.
-std::optional<QString> storedText(
-    std::string_view section, std::string_view name, const std::string& application)
+std::optional<std::string> storedText(
+    QSettings& settings, std::string_view section, std::string_view name)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(QtSettingsStore::organization), QString::fromStdString(application));
     settings.beginGroup(toQString(section));
     QString key = toQString(name);
-    if (!settings.contains(key))
+    std::optional<QVariant> value;
+    if (settings.contains(key))
+        value = settings.value(key);
+    settings.endGroup();
+    if (!value)
         return std::nullopt;
-    QVariant value = settings.value(key);
-    if (value.typeId() == QMetaType::QStringList)
-        return value.toStringList().join(QLatin1Char(','));
-    if (!value.canConvert<QString>())
-        return QString();
-    return value.toString();
+    if (value->typeId() == QMetaType::QByteArray)
+        return value->toByteArray().toStdString();
+    if (value->typeId() == QMetaType::QStringList)
+        return value->toStringList().join(QLatin1Char(',')).toStdString();
+    if (!value->canConvert<QString>())
+        return std::string();
+    return value->toString().toStdString();
+}
+
+void storeValue(
+    QSettings& settings, std::string_view section, std::string_view name, const QVariant& value)
+{
+    settings.beginGroup(toQString(section));
+    settings.setValue(toQString(name), value);
+    settings.endGroup();
+}
+
+/// A text as it is stored: as text when it is UTF-8, else as its bytes (a folder named in
+/// an older encoding), so that it reads back unchanged.
+QVariant storedForm(std::string_view text)
+{
+    QString decoded = toQString(text);
+    QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
+    if (decoded.toUtf8() == bytes)
+        return decoded;
+    return bytes;
 }
 
 } // namespace
+
+/// The store held open while a session lasts; it writes its file when it is destroyed.
+struct QtSettingsStore::Session
+{
+    std::unique_ptr<QSettings> settings;
+};
 
 QtSettingsStore::QtSettingsStore(std::string applicationName)
     : m_applicationName(std::move(applicationName))
 {
 }
+
+QtSettingsStore::~QtSettingsStore() = default;
 
 std::string QtSettingsStore::applicationNameOfExecutable()
 {
@@ -46,40 +82,52 @@ std::string QtSettingsStore::applicationNameOfExecutable()
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
 }
 
+template <class Access> auto QtSettingsStore::access(Access&& operation)
+{
+    if (m_session)
+        return operation(*m_session->settings);
+    std::unique_ptr<QSettings> settings = openSettings(m_applicationName);
+    return operation(*settings);
+}
+
+void QtSettingsStore::BeginSession()
+{
+    if (m_sessionDepth++ == 0)
+        m_session = std::make_unique<Session>(Session{openSettings(m_applicationName)});
+}
+
+void QtSettingsStore::CommitSession()
+{
+    if (m_sessionDepth > 0 && --m_sessionDepth == 0)
+        m_session.reset();
+}
+
 std::int32_t QtSettingsStore::GetProfileInt(
     std::string_view section, std::string_view name, std::int32_t defaultValue)
 {
-    auto text = storedText(section, name, m_applicationName);
+    auto text = access([&](QSettings& settings) { return storedText(settings, section, name); });
     if (!text)
         return defaultValue;
-    return parseStoredInt(text->toStdString()).value_or(defaultValue);
+    return parseStoredInt(*text).value_or(defaultValue);
 }
 
 std::string QtSettingsStore::GetProfileString(
     std::string_view section, std::string_view name, std::string_view defaultValue)
 {
-    auto text = storedText(section, name, m_applicationName);
-    if (!text)
-        return std::string(defaultValue);
-    return text->toStdString();
+    auto text = access([&](QSettings& settings) { return storedText(settings, section, name); });
+    return text ? *text : std::string(defaultValue);
 }
 
 void QtSettingsStore::WriteProfileInt(
     std::string_view section, std::string_view name, std::int32_t value)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(organization), QString::fromStdString(m_applicationName));
-    settings.beginGroup(toQString(section));
-    settings.setValue(toQString(name), value);
+    access([&](QSettings& settings) { storeValue(settings, section, name, value); });
 }
 
 void QtSettingsStore::WriteProfileString(
     std::string_view section, std::string_view name, std::string_view text)
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(organization), QString::fromStdString(m_applicationName));
-    settings.beginGroup(toQString(section));
-    settings.setValue(toQString(name), toQString(text));
+    access([&](QSettings& settings) { storeValue(settings, section, name, storedForm(text)); });
 }
 
 } // namespace sorvanel

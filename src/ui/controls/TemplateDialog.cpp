@@ -3,11 +3,11 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 
 #include <vector>
 
@@ -22,6 +22,31 @@ int mulDiv(int a, int b, int c)
     long long half = c / 2;
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
 }
+
+/// Refuses typed characters other than digits. Only typing is filtered: pasted or dropped
+/// text reaches the edit and is checked by its owner like any other change.
+class TypedDigitsOnly : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Shortcuts such as Ctrl+V pass.
+            if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+                return QObject::eventFilter(watched, event);
+            const QString typed = key->text();
+            for (QChar c : typed) {
+                if (c.isPrint() && (c < QLatin1Char('0') || c > QLatin1Char('9')))
+                    return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -126,8 +151,7 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& row)
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(text, this);
         if (row.style & DigitsOnly)
-            edit->setValidator(new QRegularExpressionValidator(
-                QRegularExpression(QStringLiteral("[0-9]*")), edit));
+            edit->installEventFilter(new TypedDigitsOnly(edit));
         return edit;
     }
     case ControlKind::Custom:

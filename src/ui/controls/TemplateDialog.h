@@ -32,7 +32,8 @@ enum ControlStyle : unsigned {
     Sunken = 1u << 2, ///< a sunken frame around a static text
     NoTabStop = 1u << 3, ///< reachable by mouse but not by Tab
     VCenter = 1u << 4, ///< static text centred vertically
-    DigitsOnly = 1u << 5, ///< an edit that accepts only digits as typed characters
+    DigitsOnly = 1u << 5, ///< an edit that accepts only digits as typed characters (pasted
+                          ///< text is not filtered)
 };
 
 /// One row of a dialog template: the control's ID, kind, text and position in dialog units.

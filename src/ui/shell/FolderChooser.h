@@ -33,7 +33,8 @@ public:
     ~FolderChooser() override;
 
     /// The initial folder (may be empty) before the dialog runs; afterwards the file-system
-    /// path of the selected item, empty for a virtual one. UTF-8.
+    /// path of the selected item, empty for a virtual one. The file system's bytes, which need
+    /// not be UTF-8.
     std::string path;
 
     ShellFolderTree* tree() const { return m_tree; }

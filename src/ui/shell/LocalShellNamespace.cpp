@@ -1,14 +1,18 @@
 #include "ui/shell/LocalShellNamespace.h"
 
+#include "platform/FileOps.h"
+#include "settings/Texts.h"
+#include "ui/TextDecoding.h"
+
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QStandardPaths>
 #include <QStorageInfo>
+
+#include <sys/stat.h>
 
 namespace sorvanel::ui {
 
@@ -16,11 +20,12 @@ namespace {
 
 enum class ItemKind : char { Home = 'H', Computer = 'C', Volume = 'V', Folder = 'F' };
 
-/// One decoded item ID.
+/// One decoded item ID. Names and paths are kept as the file system's bytes throughout, so
+/// that a folder whose name is not UTF-8 can be listed, opened and chosen like any other.
 struct Item
 {
     ItemKind kind;
-    QByteArray data; ///< a path for Home and Volume, a file name for Folder
+    std::string data; ///< a path for Home and Volume, a file name for Folder
 };
 
 std::optional<Item> decodePayload(std::span<const std::uint8_t> payload)
@@ -37,14 +42,13 @@ std::optional<Item> decodePayload(std::span<const std::uint8_t> payload)
     default:
         return std::nullopt;
     }
-    QByteArray data(reinterpret_cast<const char*>(payload.data()) + 1,
-        static_cast<qsizetype>(payload.size() - 1));
+    std::string data(reinterpret_cast<const char*>(payload.data()) + 1, payload.size() - 1);
     // A folder name is one path component; anything else would let an ID reach elsewhere.
     if (kind == ItemKind::Folder
-        && (data.isEmpty() || data.contains('/') || data.contains('\0') || data == "."
-            || data == ".."))
+        && (data.empty() || data.find_first_of(std::string_view("/\0", 2)) != std::string::npos
+            || data == "." || data == ".."))
         return std::nullopt;
-    if ((kind == ItemKind::Home || kind == ItemKind::Volume) && !data.startsWith('/'))
+    if ((kind == ItemKind::Home || kind == ItemKind::Volume) && !data.starts_with('/'))
         return std::nullopt;
     return Item{kind, std::move(data)};
 }
@@ -57,7 +61,7 @@ std::optional<Item> decodeItem(const std::uint8_t* relativeId)
     return decodePayload(payloads.front());
 }
 
-IdList encodeItem(ItemKind kind, const QByteArray& data)
+IdList encodeItem(ItemKind kind, std::string_view data)
 {
     std::vector<std::uint8_t> payload;
     payload.reserve(static_cast<std::size_t>(data.size()) + 1);
@@ -66,29 +70,74 @@ IdList encodeItem(ItemKind kind, const QByteArray& data)
     return makeItemId(payload);
 }
 
-QString joinPath(const QString& folder, const QString& name)
+std::string joinPath(const std::string& folder, std::string_view name)
 {
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+    std::string path = folder;
+    if (!path.ends_with('/'))
+        path += '/';
+    path += name;
+    return path;
 }
 
-bool hasVisibleSubfolder(const QString& path)
+std::string encodePath(const QString& path)
 {
-    QDirIterator it(path, QDir::Dirs | QDir::NoDotAndDotDot);
-    return it.hasNext();
+    return QFile::encodeName(path).toStdString();
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+/// The folder's visible sub-folders by name; nothing when it cannot be read.
+std::optional<std::vector<std::string>> visibleSubfolders(FileOps& files, const std::string& path)
+{
+    std::vector<std::string> names;
+    try {
+        for (FolderItem& item : files.listFolder(path)) {
+            if (item.isDirectory && !item.isHidden)
+                names.push_back(std::move(item.name));
+        }
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+    return names;
+}
+
+Language languageOf(const LocalShellOptions& options)
+{
+    return options.german ? Language::German : Language::English;
+}
+
+std::string textOf(const TextPair& text, const LocalShellOptions& options)
+{
+    return std::string(text.pick(languageOf(options)));
 }
 
 /// Where a resolved item lies: a file-system folder (with its path) or the computer.
 struct Resolved
 {
     ItemKind kind;
-    QString path; ///< empty for the computer
+    std::string path; ///< empty for the computer
 };
+
+/// The part of a resolved item its siblings are ordered by.
+std::string_view sortName(const Resolved& item)
+{
+    if (item.kind == ItemKind::Volume)
+        return item.path;
+    std::string_view path = item.path;
+    return path.substr(path.find_last_of('/') + 1);
+}
 
 /// Opens a folder or copies its path.
 class FolderMenu : public ShellContextMenu
 {
 public:
-    FolderMenu(QString path, std::shared_ptr<const LocalShellOptions> options)
+    FolderMenu(std::string path, std::shared_ptr<const LocalShellOptions> options)
         : m_path(std::move(path))
         , m_options(std::move(options))
     {
@@ -99,26 +148,33 @@ public:
     {
         if (lastCommand - firstCommand < 1)
             return shellInvalidArgument;
-        bool german = m_options->german;
-        menu.push_back({firstCommand, german ? "Im Dateimanager öffnen" : "Open in File Manager"});
-        menu.push_back({firstCommand + 1, german ? "Pfad kopieren" : "Copy Path"});
+        menu.push_back({firstCommand, textOf(Texts::OpenInFileManager, *m_options)});
+        menu.push_back({firstCommand + 1, textOf(Texts::CopyPath, *m_options)});
         return shellOk;
     }
 
     ShellResult invokeCommand(int offset) override
     {
+        m_failure.clear();
         switch (offset) {
         case 0: {
-            if (!QFileInfo(m_path).isDir())
+            if (!isFolder(m_path)) {
+                m_failure = textOf(Texts::FolderGone, *m_options);
                 return shellFail;
-            QUrl url = QUrl::fromLocalFile(m_path);
+            }
+            // Percent-encoded from the bytes, so that a name that is not UTF-8 stays intact.
+            QUrl url = QUrl::fromEncoded(
+                "file://" + QByteArray::fromStdString(m_path).toPercentEncoding("/"));
             bool opened =
                 m_options->openUrl ? m_options->openUrl(url) : QDesktopServices::openUrl(url);
+            // Without a program for folders the desktop cannot start anything at all.
+            if (!opened)
+                m_failure = textOf(Texts::NoFolderOpener, *m_options);
             return opened ? shellOk : shellFail;
         }
         case 1:
             if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-                clipboard->setText(QDir::toNativeSeparators(m_path));
+                clipboard->setText(decodeStoredText(m_path));
                 return shellOk;
             }
             return shellFail;
@@ -127,9 +183,12 @@ public:
         }
     }
 
+    std::string failureReason() const override { return m_failure; }
+
 private:
-    QString m_path;
+    std::string m_path;
     std::shared_ptr<const LocalShellOptions> m_options;
+    std::string m_failure;
 };
 
 /// The computer offers no commands.
@@ -148,10 +207,12 @@ class LocalFolder : public ShellFolder
 public:
     enum class Role { Desktop, Computer, FileSystem };
 
-    LocalFolder(Role role, QString path, std::shared_ptr<const LocalShellOptions> options)
+    LocalFolder(Role role, std::string path, std::shared_ptr<const LocalShellOptions> options,
+        std::shared_ptr<FileOps> files)
         : m_role(role)
         , m_path(std::move(path))
         , m_options(std::move(options))
+        , m_files(std::move(files))
     {
     }
 
@@ -165,7 +226,7 @@ public:
         switch (m_role) {
         case Role::Desktop:
             if (!m_options->homePath.isEmpty())
-                add(encodeItem(ItemKind::Home, QFile::encodeName(m_options->homePath)));
+                add(encodeItem(ItemKind::Home, encodePath(m_options->homePath)));
             add(encodeItem(ItemKind::Computer, {}));
             break;
         case Role::Computer: {
@@ -177,19 +238,17 @@ public:
                 if (seen.contains(path) || !QFileInfo(path).isDir())
                     continue;
                 seen.append(path);
-                add(encodeItem(ItemKind::Volume, QFile::encodeName(path)));
+                add(encodeItem(ItemKind::Volume, encodePath(path)));
             }
             break;
         }
         case Role::FileSystem: {
-            QDir dir(m_path);
-            if (!QFileInfo(m_path).isDir() || !dir.isReadable())
+            std::optional<std::vector<std::string>> names = visibleSubfolders(*m_files, m_path);
+            if (!names)
                 return std::nullopt;
-            const QStringList names =
-                dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-            ids.reserve(static_cast<std::size_t>(names.size()));
-            for (const QString& name : names)
-                add(encodeItem(ItemKind::Folder, QFile::encodeName(name)));
+            ids.reserve(names->size());
+            for (const std::string& name : *names)
+                add(encodeItem(ItemKind::Folder, name));
             break;
         }
         }
@@ -203,12 +262,15 @@ public:
             return 0;
         if (item->kind == ItemKind::Computer)
             return AttrFolder | AttrHasSubfolder | AttrFileSystemAncestor;
-        if (!QFileInfo(item->path).isDir())
+        if (!isFolder(item->path))
             return 0;
         unsigned attributes = AttrFolder | AttrFileSystem;
         // Looking inside costs a folder read per item, so only when asked.
-        if (request & AttrHasSubfolder && hasVisibleSubfolder(item->path))
-            attributes |= AttrHasSubfolder;
+        if (request & AttrHasSubfolder) {
+            std::optional<std::vector<std::string>> below = visibleSubfolders(*m_files, item->path);
+            if (below && !below->empty())
+                attributes |= AttrHasSubfolder;
+        }
         return attributes;
     }
 
@@ -218,26 +280,27 @@ public:
         std::optional<Resolved> item = resolve(relativeId);
         if (!item)
             return std::nullopt;
-        if (item->kind == ItemKind::Computer)
-            return std::string(kind == ShellNameKind::Normal ? "Computer" : "::computer");
+        if (item->kind == ItemKind::Computer) {
+            return kind == ShellNameKind::Normal ? textOf(Texts::ComputerFolder, *m_options)
+                                                 : std::string("::computer");
+        }
         if (kind == ShellNameKind::ForParsing)
-            return item->path.toStdString();
+            return item->path;
         switch (item->kind) {
         case ItemKind::Home:
-            return QStandardPaths::displayName(QStandardPaths::HomeLocation).toStdString();
+            return textOf(Texts::HomeFolder, *m_options);
         case ItemKind::Volume: {
-            QString label;
-            if (item->path == QLatin1String("/"))
-                label = m_options->german ? QStringLiteral("Dateisystem")
-                                          : QStringLiteral("File System");
-            else
-                label = QStorageInfo(item->path).name();
-            if (label.isEmpty())
-                return item->path.toStdString();
-            return QStringLiteral("%1 (%2)").arg(label, item->path).toStdString();
+            std::string label = item->path == "/"
+                ? textOf(Texts::FileSystemRoot, *m_options)
+                : QStorageInfo(QFile::decodeName(QByteArray::fromStdString(item->path)))
+                      .name()
+                      .toStdString();
+            if (label.empty())
+                return item->path;
+            return label + " (" + item->path + ")";
         }
         default:
-            return QFileInfo(item->path).fileName().toStdString();
+            return std::string(sortName(*item));
         }
     }
 
@@ -247,10 +310,10 @@ public:
         if (!item)
             return nullptr;
         if (item->kind == ItemKind::Computer)
-            return std::make_shared<LocalFolder>(Role::Computer, QString(), m_options);
-        if (!QFileInfo(item->path).isDir())
+            return std::make_shared<LocalFolder>(Role::Computer, std::string(), m_options, m_files);
+        if (!isFolder(item->path))
             return nullptr;
-        return std::make_shared<LocalFolder>(Role::FileSystem, item->path, m_options);
+        return std::make_shared<LocalFolder>(Role::FileSystem, item->path, m_options, m_files);
     }
 
     std::optional<int> compareIds(const std::uint8_t* a, const std::uint8_t* b) override
@@ -262,12 +325,11 @@ public:
         int rank = rankOf(*first) - rankOf(*second);
         if (rank != 0)
             return rank;
-        QString x =
-            first->kind == ItemKind::Volume ? first->path : QFileInfo(first->path).fileName();
-        QString y =
-            second->kind == ItemKind::Volume ? second->path : QFileInfo(second->path).fileName();
-        int order = QString::compare(x, y, Qt::CaseInsensitive);
-        return order != 0 ? order : QString::compare(x, y, Qt::CaseSensitive);
+        std::string_view x = sortName(*first);
+        std::string_view y = sortName(*second);
+        // As the user reads the names, then by their bytes so that no two differ only in order.
+        int order = QString::compare(decodeStoredText(x), decodeStoredText(y), Qt::CaseInsensitive);
+        return order != 0 ? order : x.compare(y);
     }
 
     ShellResult contextMenuOf(
@@ -292,18 +354,16 @@ private:
         bool atDesktop = m_role == Role::Desktop;
         switch (item->kind) {
         case ItemKind::Home:
-            return atDesktop ? std::optional<Resolved>({item->kind, QFile::decodeName(item->data)})
-                             : std::nullopt;
+            return atDesktop ? std::optional<Resolved>({item->kind, item->data}) : std::nullopt;
         case ItemKind::Computer:
-            return atDesktop ? std::optional<Resolved>({item->kind, QString()}) : std::nullopt;
+            return atDesktop ? std::optional<Resolved>({item->kind, std::string()}) : std::nullopt;
         case ItemKind::Volume:
-            return m_role == Role::Computer
-                ? std::optional<Resolved>({item->kind, QFile::decodeName(item->data)})
-                : std::nullopt;
+            return m_role == Role::Computer ? std::optional<Resolved>({item->kind, item->data})
+                                            : std::nullopt;
         case ItemKind::Folder:
-            return m_role == Role::FileSystem ? std::optional<Resolved>(
-                       {item->kind, joinPath(m_path, QFile::decodeName(item->data))})
-                                              : std::nullopt;
+            return m_role == Role::FileSystem
+                ? std::optional<Resolved>({item->kind, joinPath(m_path, item->data)})
+                : std::nullopt;
         }
         return std::nullopt;
     }
@@ -316,7 +376,7 @@ private:
         case ItemKind::Computer:
             return 1;
         case ItemKind::Volume:
-            return item.path == QLatin1String("/") ? 2 : 3;
+            return item.path == "/" ? 2 : 3;
         case ItemKind::Folder:
             return 4;
         }
@@ -324,8 +384,9 @@ private:
     }
 
     Role m_role;
-    QString m_path;
+    std::string m_path;
     std::shared_ptr<const LocalShellOptions> m_options;
+    std::shared_ptr<FileOps> m_files;
 };
 
 } // namespace
@@ -348,17 +409,19 @@ LocalShellOptions LocalShellOptions::system()
 
 LocalShellNamespace::LocalShellNamespace(LocalShellOptions options)
     : m_options(std::make_shared<const LocalShellOptions>(std::move(options)))
+    , m_files(std::make_shared<NativeFileOps>())
 {
 }
 
 std::shared_ptr<ShellFolder> LocalShellNamespace::desktop()
 {
-    return std::make_shared<LocalFolder>(LocalFolder::Role::Desktop, QString(), m_options);
+    return std::make_shared<LocalFolder>(
+        LocalFolder::Role::Desktop, std::string(), m_options, m_files);
 }
 
 std::optional<std::string> LocalShellNamespace::pathFromIdList(const std::uint8_t* absoluteId)
 {
-    std::optional<QString> path;
+    std::optional<std::string> path;
     const std::vector<std::span<const std::uint8_t>> payloads = itemPayloads(absoluteId);
     if (payloads.empty())
         return std::nullopt;
@@ -369,7 +432,7 @@ std::optional<std::string> LocalShellNamespace::pathFromIdList(const std::uint8_
         switch (item->kind) {
         case ItemKind::Home:
         case ItemKind::Volume:
-            path = QFile::decodeName(item->data);
+            path = item->data;
             break;
         case ItemKind::Computer:
             path.reset();
@@ -377,13 +440,11 @@ std::optional<std::string> LocalShellNamespace::pathFromIdList(const std::uint8_
         case ItemKind::Folder:
             if (!path)
                 return std::nullopt;
-            path = joinPath(*path, QFile::decodeName(item->data));
+            path = joinPath(*path, item->data);
             break;
         }
     }
-    if (!path)
-        return std::nullopt;
-    return path->toStdString();
+    return path;
 }
 
 ShellIcon LocalShellNamespace::iconOf(const std::uint8_t* absoluteId, bool open)

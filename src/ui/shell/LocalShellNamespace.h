@@ -11,6 +11,10 @@
 #include <functional>
 #include <memory>
 
+namespace sorvanel {
+class FileOps;
+}
+
 namespace sorvanel::ui {
 
 /// Where the local namespace takes its folders from and how it opens them. The defaults are
@@ -23,7 +27,7 @@ struct LocalShellOptions
     std::function<QStringList()> volumes;
     /// Opens a folder in the file manager; false when that fails.
     std::function<bool(const QUrl&)> openUrl;
-    /// The language of the context menu's commands.
+    /// The language of the labels and of the context menu's commands.
     bool german = false;
 
     /// The user's home folder, the mounted volumes and the desktop's URL handler.
@@ -32,7 +36,8 @@ struct LocalShellOptions
 
 /// The namespace over the local file system. The desktop holds the home folder and a virtual
 /// "Computer" folder, which holds the file-system root and the mounted volumes. Hidden folders
-/// (a leading dot, or the platform's hidden flag) are left out.
+/// (a leading dot, or the platform's hidden flag) are left out. Names and paths are the file
+/// system's bytes, whatever their encoding.
 ///
 /// Each item ID carries a one-byte kind and its data: 'H' + path (home), 'C' (computer),
 /// 'V' + path (root or volume), 'F' + name (a folder inside a file-system folder).
@@ -49,6 +54,7 @@ public:
 
 private:
     std::shared_ptr<const LocalShellOptions> m_options;
+    std::shared_ptr<FileOps> m_files;
     QFileIconProvider m_iconProvider;
     QMap<int, QIcon> m_icons;
 };

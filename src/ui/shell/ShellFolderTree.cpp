@@ -2,7 +2,9 @@
 
 #include "platform/Notifier.h"
 #include "settings/Texts.h"
+#include "ui/TextDecoding.h"
 
+#include <QHeaderView>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QStyle>
@@ -39,16 +41,39 @@ std::string withResult(std::string_view format, ShellResult result)
     return text;
 }
 
+/// A path as the user reads it: each component decoded on its own, as the tree shows it.
+QString readablePath(std::string_view path)
+{
+    QString text;
+    for (std::size_t start = 0;;) {
+        std::size_t end = path.find('/', start);
+        text += decodeStoredText(path.substr(start, end - start));
+        if (end == std::string_view::npos)
+            return text;
+        text += QLatin1Char('/');
+        start = end + 1;
+    }
+}
+
 enum class PrefixMatch { None, Exact, IgnoringCase };
 
-/// Whether `path` begins with `prefix`, and whether only when case is ignored.
-PrefixMatch matchPrefix(const QString& path, const QString& prefix)
+struct Match
 {
-    if (path.startsWith(prefix, Qt::CaseSensitive))
-        return PrefixMatch::Exact;
-    if (path.startsWith(prefix, Qt::CaseInsensitive))
-        return PrefixMatch::IgnoringCase;
-    return PrefixMatch::None;
+    PrefixMatch kind = PrefixMatch::None;
+    bool whole = false; ///< the prefix is all of the path
+};
+
+/// Whether `path` begins with `prefix`: byte for byte, or only when the two are read as text
+/// without regard to case.
+Match matchPrefix(std::string_view path, std::string_view prefix)
+{
+    if (path.starts_with(prefix))
+        return {PrefixMatch::Exact, path.size() == prefix.size()};
+    QString target = readablePath(path);
+    QString start = readablePath(prefix);
+    if (target.startsWith(start, Qt::CaseInsensitive))
+        return {PrefixMatch::IgnoringCase, target.size() == start.size()};
+    return {};
 }
 
 /// Keeps the widget from repainting until the guard ends.
@@ -111,7 +136,13 @@ ShellFolderTree::ShellFolderTree(ShellNamespace& shell, Notifier& notifier, QWid
     setAnimated(false);
     // Right clicks are ours alone: they select and open the namespace's menu.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    // Long or deep names are shown whole: the column takes the widest item and the view
+    // scrolls sideways.
+    header()->setStretchLastSection(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(this, &QTreeWidget::itemExpanded, this, &ShellFolderTree::OnItemExpanding);
+    connect(this, &QTreeWidget::itemExpanded, this, &ShellFolderTree::fitColumn);
+    connect(this, &QTreeWidget::itemCollapsed, this, &ShellFolderTree::OnItemCollapsed);
 }
 
 ShellFolderTree::~ShellFolderTree()
@@ -143,6 +174,35 @@ void ShellFolderTree::Fill(std::string initialPath)
         selectItem(topLevelItem(0));
     if (!initialPath.empty())
         SelectPath(initialPath);
+    fitColumn();
+}
+
+void ShellFolderTree::fitColumn()
+{
+    int width = std::max(sizeHintForColumn(0), viewport()->width());
+    if (columnWidth(0) != width)
+        setColumnWidth(0, width);
+}
+
+void ShellFolderTree::resizeEvent(QResizeEvent* event)
+{
+    QTreeWidget::resizeEvent(event);
+    fitColumn();
+}
+
+void ShellFolderTree::OnItemCollapsed(QTreeWidgetItem* item)
+{
+    // As a tree control does: a selection that disappears under a closing item moves to that
+    // item, and the selection rules run for it.
+    ShellTreeItem* selected = selectedShellItem();
+    for (QTreeWidgetItem* above = selected ? selected->parent() : nullptr; above;
+         above = above->parent()) {
+        if (above == item) {
+            selectItem(item);
+            break;
+        }
+    }
+    fitColumn();
 }
 
 void ShellFolderTree::InsertChildren(const std::shared_ptr<ShellFolder>& folder,
@@ -178,7 +238,7 @@ void ShellFolderTree::InsertChildren(const std::shared_ptr<ShellFolder>& folder,
         int selectedImage = AddIcon(open.icon, open.systemIndex);
 
         auto item = std::make_unique<ShellTreeItem>();
-        item->setText(0, QString::fromStdString(name));
+        item->setText(0, decodeStoredText(name));
         item->setData(0, ImageRole, image);
         item->setData(0, SelectedImageRole, selectedImage);
         QIcon icon;
@@ -331,11 +391,10 @@ bool ShellFolderTree::SelectPathUnder(QTreeWidgetItem* item, const std::string& 
     if (!shell->expandedOnce)
         expandItem(item);
 
-    const QString target = QString::fromStdString(path);
     // Found under a child whose path is part of the target: the child is the target itself
     // or the walk goes on below it.
-    auto descend = [&](QTreeWidgetItem* child, const QString& childPath) {
-        if (childPath.size() != target.size())
+    auto descend = [&](QTreeWidgetItem* child, bool whole) {
+        if (!whole)
             return SelectPathUnder(child, path);
         selectItem(child);
         expandItem(child);
@@ -346,7 +405,7 @@ bool ShellFolderTree::SelectPathUnder(QTreeWidgetItem* item, const std::string& 
 
     // Folder names differ only in case on case-sensitive file systems, so children matching
     // the target exactly go first; those matching only when case is ignored come after.
-    std::vector<std::pair<QTreeWidgetItem*, QString>> caseOnly;
+    std::vector<std::pair<QTreeWidgetItem*, bool>> caseOnly;
     bool found = false;
     for (int i = 0; i < item->childCount() && !found; ++i) {
         QTreeWidgetItem* child = item->child(i);
@@ -359,15 +418,15 @@ bool ShellFolderTree::SelectPathUnder(QTreeWidgetItem* item, const std::string& 
             std::optional<std::string> childPath = m_shell.pathFromIdList(node.absoluteId.get());
             if (!childPath)
                 continue;
-            QString prefix = QString::fromStdString(*childPath);
-            switch (matchPrefix(target, prefix)) {
+            Match match = matchPrefix(path, *childPath);
+            switch (match.kind) {
             case PrefixMatch::None:
                 break;
             case PrefixMatch::Exact:
-                found = descend(child, prefix);
+                found = descend(child, match.whole);
                 break;
             case PrefixMatch::IgnoringCase:
-                caseOnly.emplace_back(child, prefix);
+                caseOnly.emplace_back(child, match.whole);
                 break;
             }
         } else {
@@ -378,7 +437,7 @@ bool ShellFolderTree::SelectPathUnder(QTreeWidgetItem* item, const std::string& 
             // Virtual folders are always searched, network resources only on the way to the
             // target.
             if (parsingName.compare(0, networkPrefix.size(), networkPrefix) != 0
-                || matchPrefix(target, QString::fromStdString(parsingName)) != PrefixMatch::None)
+                || matchPrefix(path, parsingName).kind != PrefixMatch::None)
                 found = SelectPathUnder(child, path);
         }
     }
@@ -468,7 +527,10 @@ void ShellFolderTree::ShowContextMenu(
         return;
     result = menu->invokeCommand((command - 1) & 0xFFFF);
     if (failed(result)) {
-        m_notifier.notify(withResult(Texts::InvokeCommandFailed, result));
+        std::string text = withResult(Texts::InvokeCommandFailed, result);
+        if (std::string reason = menu->failureReason(); !reason.empty())
+            text += "\n" + reason;
+        m_notifier.notify(text);
     }
 }
 
@@ -489,7 +551,11 @@ int ShellFolderTree::TrackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPo
 
 void ShellFolderTree::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && m_doubleClickHandler && m_doubleClickHandler()) {
+    // Only a double click on an item's icon or label means that item; elsewhere the selected
+    // folder is not chosen.
+    HitPart part = hitTest(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && (part == HitPart::Icon || part == HitPart::Label)
+        && m_doubleClickHandler && m_doubleClickHandler()) {
         event->accept();
         return;
     }

@@ -75,6 +75,8 @@ public:
 
     /// Reads the item's children the first time it opens.
     void OnItemExpanding(QTreeWidgetItem* item);
+    /// Moves a selection hidden by the closing item to that item.
+    void OnItemCollapsed(QTreeWidgetItem* item);
     /// Releases the item's node.
     static void OnDeleteItem(ShellTreeItem& item);
     /// A right click at `globalPos`: selects what lies there and shows the context menu when
@@ -85,8 +87,8 @@ public:
     enum class HitPart { Nowhere, Icon, Label, RowElsewhere };
     HitPart hitTest(QPoint viewportPos, QTreeWidgetItem** item = nullptr) const;
 
-    /// Called on a double click before the tree's own action, which runs unless it answers
-    /// true.
+    /// Called on a double click on an item's icon or label before the tree's own action,
+    /// which runs unless it answers true.
     void setDoubleClickHandler(std::function<bool()> handler)
     {
         m_doubleClickHandler = std::move(handler);
@@ -114,9 +116,12 @@ protected:
     virtual int TrackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint screenPos);
 
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    /// Makes the column as wide as the widest item shown, and at least as wide as the view.
+    void fitColumn();
     void sortChildren(QTreeWidgetItem* parentItem);
     void expandItem(QTreeWidgetItem* item);
     void selectItem(QTreeWidgetItem* item);

@@ -53,6 +53,10 @@ public:
 
     /// Runs the command at `offset` from the first command number given to `queryContextMenu`.
     virtual ShellResult invokeCommand(int offset) = 0;
+
+    /// Why the last command failed, in words for the user; empty when there is nothing to add
+    /// to the result code.
+    virtual std::string failureReason() const { return {}; }
 };
 
 /// A folder of the namespace. Items are addressed by one-level ID lists relative to it. The
@@ -70,7 +74,8 @@ public:
     /// carry more. 0 when the item is unknown.
     virtual unsigned attributesOf(const std::uint8_t* relativeId, unsigned request) = 0;
 
-    /// Nothing when the item is unknown.
+    /// Nothing when the item is unknown. Names and paths are bytes as the file system keeps
+    /// them, not necessarily UTF-8; labels are decoded for display by the tree.
     virtual std::optional<std::string> displayNameOf(
         const std::uint8_t* relativeId, ShellNameKind kind) = 0;
 

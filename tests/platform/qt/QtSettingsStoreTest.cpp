@@ -51,8 +51,10 @@ TEST_F(QtSettingsStoreTest, ValuesRoundTripUnderTheSettingsGroup)
     store.WriteProfileInt("Settings", "Big", 2147483647);
     store.WriteProfileString("Settings", "Folder", "/home/u/Müsik, alt");
     store.WriteProfileString("Settings", "Language", "G");
+    store.WriteProfileString("Settings", "Latin1", "/home/u/Caf\xe9");
 
     QtSettingsStore other("Sorvanel");
+    EXPECT_EQ(other.GetProfileString("Settings", "Latin1", ""), "/home/u/Caf\xe9");
     EXPECT_EQ(other.GetProfileInt("Settings", "WindowLeft", 0), -20);
     EXPECT_EQ(other.GetProfileInt("Settings", "Big", 0), 2147483647);
     EXPECT_EQ(other.GetProfileString("Settings", "Folder", ""), "/home/u/Müsik, alt");
@@ -61,6 +63,28 @@ TEST_F(QtSettingsStoreTest, ValuesRoundTripUnderTheSettingsGroup)
     QString text = fileText();
     EXPECT_TRUE(text.contains("[Settings]")) << text.toStdString();
     EXPECT_TRUE(text.contains("WindowLeft=-20")) << text.toStdString();
+}
+
+TEST_F(QtSettingsStoreTest, SessionWritesTheFileOnceAtItsEnd)
+{
+    store.WriteProfileInt("Settings", "Volume", 0);
+    QString before = fileText();
+    {
+        SettingsSession session(store);
+        {
+            SettingsSession inner(store);
+            store.WriteProfileInt("Settings", "Volume", 1);
+        }
+        store.WriteProfileString("Settings", "Folder", "/x");
+        EXPECT_EQ(store.GetProfileInt("Settings", "Volume", -1), 1);
+        EXPECT_EQ(fileText(), before);
+    }
+    QtSettingsStore other("Sorvanel");
+    EXPECT_EQ(other.GetProfileInt("Settings", "Volume", -1), 1);
+    EXPECT_EQ(other.GetProfileString("Settings", "Folder", ""), "/x");
+    // After the session every operation goes to the file again.
+    store.WriteProfileInt("Settings", "Pan", 1);
+    EXPECT_EQ(other.GetProfileInt("Settings", "Pan", -1), 1);
 }
 
 TEST_F(QtSettingsStoreTest, EmptyStringIsStoredNotRemoved)
