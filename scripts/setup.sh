@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package the project needs to build, test, fuzz and run.
+# Installs the Debian 12 packages the project needs. With --program only what building and
+# running the program needs (scripts/run.sh); without it everything for building, testing,
+# fuzzing and packaging as well.
 # Idempotent: when everything is there already it only checks and returns.
 set -euo pipefail
 
 packages=(
-    g++ clang libclang-rt-14-dev clang-format cmake ninja-build git
-    libgtest-dev libgmock-dev libbenchmark-dev
+    g++ cmake ninja-build
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    xvfb xauth imagemagick xdotool fonts-liberation fonts-dejavu-core
-    g++-mingw-w64-x86-64-posix wine wine64
+    fonts-liberation fonts-dejavu-core
 )
+if [ "${1:-}" != "--program" ]; then
+    packages+=(
+        clang libclang-rt-14-dev clang-format git
+        libgtest-dev libgmock-dev libbenchmark-dev
+        xvfb xauth imagemagick xdotool
+        dpkg-dev file lintian
+        g++-mingw-w64-x86-64-posix wine wine64
+    )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

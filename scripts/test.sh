@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every check: formatting, all tests (plain and under
-# AddressSanitizer + UndefinedBehaviorSanitizer), a bounded fuzz run, and the Windows build
-# with its tests under wine.
+# AddressSanitizer + UndefinedBehaviorSanitizer), the Debian package, a bounded fuzz run, and the
+# Windows build with its tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,6 +15,9 @@ echo "== Build and test"
 cmake -S . -B build -G Ninja -DSORVANEL_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure
+
+echo "== Debian package"
+scripts/package.sh build
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORVANEL_SANITIZE=ON \

@@ -1,8 +1,10 @@
 #include "cleaning/FileList.h"
 
 #include "platform/FileOps.h"
+#include "platform/Notifier.h"
 #include "song/SongTitle.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sorvanel {
@@ -90,12 +92,51 @@ std::vector<MidiFileEntry> listMidiFiles(
     return entries;
 }
 
-std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files, Notifier& notifier)
+namespace {
+
+/// Appends the song files of `folder` and its sub-folders, named by `prefix` (the folder's
+/// path relative to where the walk began, ending in "/", or empty) followed by their own.
+void appendWithSubfolders(const std::string& folder, const std::string& prefix, FileOps& files,
+    Notifier& notifier, std::vector<MidiFileEntry>& entries)
+{
+    for (MidiFileEntry& entry : listMidiFiles(folder, files, notifier)) {
+        entry.fileName.insert(0, prefix);
+        entries.push_back(std::move(entry));
+    }
+    std::vector<std::string> subfolders;
+    for (FolderItem& item : files.listFolder(folder))
+        if (item.isDirectory && !item.isHidden && !item.isLink)
+            subfolders.push_back(std::move(item.name));
+    std::stable_sort(subfolders.begin(), subfolders.end(),
+        [](const std::string& a, const std::string& b) { return CompareEntryNames(a, b) < 0; });
+    for (const std::string& name : subfolders) {
+        try {
+            appendWithSubfolders(
+                joinPath(folder, name), prefix + name + "/", files, notifier, entries);
+        } catch (const FileError& failure) {
+            notifier.notify(failure.what());
+        }
+    }
+}
+
+} // namespace
+
+std::vector<MidiFileEntry> listMidiFilesWithSubfolders(
+    const std::string& folder, FileOps& files, Notifier& notifier)
+{
+    std::vector<MidiFileEntry> entries;
+    appendWithSubfolders(folder, "", files, notifier, entries);
+    return entries;
+}
+
+std::vector<MidiFileEntry> scanFolder(
+    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders)
 {
     if (folder.empty())
         return {};
     try {
-        return listMidiFiles(folder, files, notifier);
+        return includeSubfolders ? listMidiFilesWithSubfolders(folder, files, notifier)
+                                 : listMidiFiles(folder, files, notifier);
     } catch (const FileError&) {
         return {};
     }

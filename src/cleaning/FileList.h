@@ -33,9 +33,17 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::vector<MidiFileEntry> listMidiFiles(
     const std::string& folder, FileOps& files, Notifier& notifier);
 
-/// As `listMidiFiles`, but a folder that is empty, missing or cannot be listed simply gives
-/// no entries.
-std::vector<MidiFileEntry> scanFolder(
+/// As `listMidiFiles`, and then folder by folder the song files of its sub-folders, each
+/// folder's files sorted and its sub-folders taken in the order of `CompareEntryNames`. Hidden
+/// folders are skipped and links to folders are not followed, so each folder is listed once.
+/// An entry's `fileName` is its path relative to `folder`. A sub-folder that cannot be listed
+/// is left out after its message; `folder` itself throws `FileError` as above.
+std::vector<MidiFileEntry> listMidiFilesWithSubfolders(
     const std::string& folder, FileOps& files, Notifier& notifier);
+
+/// As `listMidiFiles` (or with `includeSubfolders` `listMidiFilesWithSubfolders`), but a
+/// folder that is empty, missing or cannot be listed simply gives no entries.
+std::vector<MidiFileEntry> scanFolder(
+    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders = false);
 
 } // namespace sorvanel

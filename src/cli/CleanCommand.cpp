@@ -25,6 +25,7 @@ struct CleanArguments
     std::vector<std::pair<std::string, std::string>> assignments; // NAME, VALUE
     bool storedOptions = false;
     bool dryRun = false;
+    bool recursive = false;
     std::vector<std::string> paths;
 };
 
@@ -43,6 +44,8 @@ std::optional<CleanArguments> parseArguments(
             parsed.storedOptions = true;
         } else if (argument == "--dry-run") {
             parsed.dryRun = true;
+        } else if (argument == "--recursive") {
+            parsed.recursive = true;
         } else if (argument == "--option" && i + 1 < arguments.size()) {
             const std::string& assignment = arguments[++i];
             auto equals = assignment.find('=');
@@ -172,7 +175,10 @@ int runClean(const CommandContext& context)
         const std::string& path = arguments->paths[i];
         if (kinds[i] == EntryKind::Folder) {
             try {
-                for (MidiFileEntry& entry : listMidiFiles(path, context.files, listing))
+                auto listed = arguments->recursive
+                    ? listMidiFilesWithSubfolders(path, context.files, listing)
+                    : listMidiFiles(path, context.files, listing);
+                for (MidiFileEntry& entry : listed)
                     entries.push_back(std::move(entry));
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());

@@ -1,16 +1,53 @@
+#include "cleaning/FileList.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
+#include "platform/Notifier.h"
 #include "song/SongTitle.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace sorvanel {
 
+namespace {
+
+void printTitle(std::ostream& out, const std::string& path, const std::string& title)
+{
+    out << path << '\t' << (title.empty() ? "<no title found>" : title) << '\n';
+}
+
+} // namespace
+
 int runTitle(const CommandContext& context)
 {
     int status = 0;
+    bool recursive = false;
+    bool onlyPaths = false;
     SongTitleReader titles;
     for (const std::string& path : context.arguments) {
+        if (!onlyPaths && path == "--recursive") {
+            recursive = true;
+            continue;
+        }
+        if (!onlyPaths && path == "--") {
+            onlyPaths = true;
+            continue;
+        }
+        std::error_code error;
+        if (std::filesystem::is_directory(path, error)) {
+            // A folder stands for the songs the file list shows of it.
+            try {
+                auto listed = recursive
+                    ? listMidiFilesWithSubfolders(path, context.files, context.notifier)
+                    : listMidiFiles(path, context.files, context.notifier);
+                for (const MidiFileEntry& entry : listed)
+                    printTitle(context.out, entry.fullPath, entry.title);
+            } catch (const FileError& failure) {
+                context.notifier.notify(failure.what());
+                status = 1;
+            }
+            continue;
+        }
         MidiFileEntry entry;
         entry.fullPath = path;
         entry.fileName = nameOf(path);
@@ -18,8 +55,7 @@ int runTitle(const CommandContext& context)
             status = 1;
             continue;
         }
-        context.out << path << '\t' << (entry.title.empty() ? "<no title found>" : entry.title)
-                    << '\n';
+        printTitle(context.out, path, entry.title);
     }
     return status;
 }

@@ -43,6 +43,7 @@ struct FolderItem
     bool isDirectory = false; ///< a folder, or a link to one
     bool isFile = false; ///< a regular file, or a link to one; never a pipe, socket or device
     bool isHidden = false; ///< a name starting with "." (or the platform's hidden flag)
+    bool isLink = false; ///< a symbolic link; `isDirectory` tells what it points at
 };
 
 /// What stands under a name, with links followed.

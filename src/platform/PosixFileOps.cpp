@@ -356,6 +356,9 @@ std::vector<FolderItem> PosixFileOps::listFolder(const std::string& folder)
             struct stat info
             {
             };
+            item.isLink = entry->d_type == DT_LNK
+                || (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISLNK(info.st_mode));
             if (::fstatat(::dirfd(dir), entry->d_name, &info, 0) == 0) {
                 item.isDirectory = S_ISDIR(info.st_mode);
                 item.isFile = S_ISREG(info.st_mode);

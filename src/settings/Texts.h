@@ -34,12 +34,20 @@ inline constexpr TextPair TitleColumn{"Titel", "Title"};
 inline constexpr TextPair NoMidiFilesFound{
     "Keine Midi-Dateien in diesem Verzeichnis vorhanden!", "No midi files found in this folder!"};
 inline constexpr TextPair Cancel{"Abbrechen", "Cancel"};
+inline constexpr TextPair IncludeSubfolders{"Unterordner einbeziehen", "Include sub-folders"};
 /// The help document the help button opens.
 inline constexpr TextPair HelpDocument{"Sorvanel.htm", "Sorvanel_e.htm"};
 
 // Log window.
 inline constexpr TextPair NoMidiFileChanged{
     "<Keine Midifiles verändert>", "<no midi file changed>"};
+inline constexpr TextPair CopyLog{"Kopieren", "Copy"};
+inline constexpr TextPair SaveLogAs{"Speichern unter…", "Save As…"};
+inline constexpr TextPair SaveLogCaption{"Protokoll speichern", "Save Log"};
+inline constexpr TextPair TextFiles{"Textdateien (*.txt)", "Text files (*.txt)"};
+/// Followed by the reason the system gave.
+inline constexpr TextPair LogNotSaved{
+    "Das Protokoll konnte nicht gespeichert werden:", "The log could not be saved:"};
 
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};

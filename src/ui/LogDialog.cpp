@@ -1,9 +1,19 @@
 #include "ui/LogDialog.h"
 
+#include "platform/qt/MessageBoxes.h"
+#include "settings/Texts.h"
 #include "ui/TextDecoding.h"
 #include "ui/controls/ColumnListBox.h"
+#include "ui/controls/GrowLayout.h"
 
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QShortcut>
 
 namespace sorvanel::ui {
 
@@ -16,14 +26,37 @@ const ControlTemplate logControls[] = {
     {LogDialog::LogList, ControlKind::Custom, "", 3, 2, 334, 252},
 };
 
+constexpr int fileColumnWidth = 350;
+constexpr int countColumnWidth = 40;
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString askSavePathWithDialog(QWidget* parent)
+{
+    // The program's working folder is where its help documents lie, often not writable.
+    return QFileDialog::getSaveFileName(parent, qs(Texts::SaveLogCaption.pick()),
+        QDir::home().filePath(QStringLiteral("Protokoll.txt")), qs(Texts::TextFiles.pick()));
+}
+
 } // namespace
 
 LogDialog::LogDialog(const std::vector<std::string>& logLines, QWidget* parent)
     : TemplateDialog(parent)
+    , askSavePath(askSavePathWithDialog)
     , m_logLines(logLines)
 {
     buildFromTemplate(logTemplate, logControls);
     connect(controlAs<QPushButton>(OkButton), &QPushButton::clicked, this, &QDialog::accept);
+    m_templateListWidth = m_logList->width();
+    growWithWindow(LogList, {OkButton});
+
+    m_logList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_logList, &QWidget::customContextMenuRequested, this, &LogDialog::OnContextMenu);
+    auto* copy = new QShortcut(QKeySequence::Copy, this);
+    connect(copy, &QShortcut::activated, this, &LogDialog::OnCopy);
     OnInitDialog();
 }
 
@@ -37,10 +70,25 @@ QWidget* LogDialog::createCustomControl(const ControlTemplate& row)
 
 void LogDialog::OnInitDialog()
 {
-    m_logList->SetColumns(&LogDialog::LogLineText, this, {350, 40, 40});
+    m_logList->SetColumns(
+        &LogDialog::LogLineText, this, {fileColumnWidth, countColumnWidth, countColumnWidth});
     for (std::size_t i = 0; i < m_logLines.size(); ++i)
         m_logList->AddItem(0);
+    // The column heading and the blank line under it stay in place while the files scroll.
+    if (m_logLines.size() > 2 && m_logLines.front() == Texts::LogHeader)
+        m_logList->SetFixedLines(2);
     controlAs<QPushButton>(OkButton)->setFocus();
+}
+
+void LogDialog::resizeEvent(QResizeEvent* event)
+{
+    TemplateDialog::resizeEvent(event);
+    if (!m_logList || m_templateListWidth == 0)
+        return;
+    int width = growingColumnWidth(fileColumnWidth, m_templateListWidth, m_logList->width());
+    if (m_logList->columnCount() > 0 && m_logList->columnWidths()[0] != width)
+        m_logList->SetColumns(
+            &LogDialog::LogLineText, this, {width, countColumnWidth, countColumnWidth});
 }
 
 bool LogDialog::LogLineText(int index, QString& text, void* providerData)
@@ -52,6 +100,51 @@ bool LogDialog::LogLineText(int index, QString& text, void* providerData)
     // A line carries a file name as the folder listing gave its bytes.
     text = decodeStoredText(line);
     return true;
+}
+
+QString LogDialog::LogText(const std::vector<std::string>& lines)
+{
+    QString text;
+    for (const std::string& line : lines) {
+        text += decodeStoredText(line);
+        text += u'\n';
+    }
+    return text;
+}
+
+std::optional<QString> LogDialog::SaveLogText(const QString& path, const QString& text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return file.errorString();
+    }
+    QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+void LogDialog::OnContextMenu(const QPoint& position)
+{
+    QMenu menu(this);
+    menu.addAction(qs(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::OnCopy);
+    menu.addAction(qs(Texts::SaveLogAs.pick()), this, &LogDialog::OnSaveAs);
+    menu.exec(m_logList->viewport()->mapToGlobal(position));
+}
+
+void LogDialog::OnCopy()
+{
+    QGuiApplication::clipboard()->setText(LogText(m_logLines));
+}
+
+void LogDialog::OnSaveAs()
+{
+    QString path = askSavePath(this);
+    if (path.isEmpty())
+        return;
+    if (std::optional<QString> failure = SaveLogText(path, LogText(m_logLines)))
+        showMessageBox(this, QMessageBox::Warning, QCoreApplication::applicationName(),
+            qs(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
 }
 
 } // namespace sorvanel::ui

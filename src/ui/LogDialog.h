@@ -2,6 +2,8 @@
 
 #include "ui/controls/TemplateDialog.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +12,9 @@ namespace sorvanel::ui {
 class ColumnListBox;
 
 /// The "Protokoll" window a clean run shows when it is over: its log lines in a file column
-/// and three count columns. It only shows; OK, Enter, Escape and the close box end it.
+/// and three count columns. It only shows; OK, Enter, Escape and the close box end it. It can
+/// be enlarged (the file column gets the room), and its context menu and Ctrl+C copy the log,
+/// "Save As…" writes it to a text file.
 class LogDialog : public TemplateDialog
 {
     Q_OBJECT
@@ -25,16 +29,32 @@ public:
     /// false, with `text` untouched, for an index that is not a line.
     static bool LogLineText(int index, QString& text, void* providerData);
 
+    /// The whole log as text: each line as shown, ended by a line feed.
+    static QString LogText(const std::vector<std::string>& lines);
+    /// Writes `text` as UTF-8 to `path`, replacing the file only once all of it is written;
+    /// the reason when that fails.
+    static std::optional<QString> SaveLogText(const QString& path, const QString& text);
+
     ColumnListBox* logList() const { return m_logList; }
+
+    /// Asks where to save the log; an empty answer cancels. Tests replace it.
+    std::function<QString(QWidget* parent)> askSavePath;
+
+public slots:
+    void OnCopy();
+    void OnSaveAs();
 
 protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OnInitDialog();
+    void OnContextMenu(const QPoint& position);
 
     const std::vector<std::string>& m_logLines;
     ColumnListBox* m_logList = nullptr;
+    int m_templateListWidth = 0;
 };
 
 } // namespace sorvanel::ui

@@ -8,15 +8,20 @@
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
 #include "settings/Texts.h"
+#include "ui/DropTarget.h"
 #include "ui/TextDecoding.h"
 #include "ui/WindowPlacement.h"
 #include "ui/controls/ColumnListView.h"
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
@@ -25,6 +30,7 @@
 #include <QUrl>
 #include <QWindow>
 
+#include <algorithm>
 #include <array>
 
 namespace sorvanel::ui {
@@ -32,6 +38,7 @@ namespace sorvanel::ui {
 namespace {
 
 constexpr std::string_view folderValueName = "Folder";
+constexpr std::string_view includeSubfoldersValueName = "IncludeSubfolders";
 
 QString qs(std::string_view text)
 {
@@ -73,6 +80,7 @@ MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     buildFromTemplate(mainTemplate, mainControls);
+    setAcceptDrops(true);
     m_helpButton = controlAs<QPushButton>(HelpButton);
 
     connect(controlAs<QPushButton>(SelectFolderButton), &QPushButton::clicked, this,
@@ -85,8 +93,12 @@ MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
     connect(controlAs<QPushButton>(ExitButton), &QPushButton::clicked, this, &MainDialog::reject);
     if (m_helpButton)
         connect(m_helpButton, &QPushButton::clicked, this, &MainDialog::OnHelpButton);
-    if (m_fileList)
+    if (m_fileList) {
         connect(m_fileList, &ColumnListView::itemChanged, this, &MainDialog::OnListItemChanged);
+        m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(
+            m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnListContextMenu);
+    }
 
     OnInitDialog();
 }
@@ -266,8 +278,10 @@ void MainDialog::ScanFolder()
         return;
     {
         WaitCursor busy;
+        bool includeSubfolders =
+            m_services.store->GetProfileInt(settingsSection, includeSubfoldersValueName, 0) != 0;
         std::vector<MidiFileEntry> found =
-            scanFolder(m_folder, *m_services.files, *m_services.notifier);
+            scanFolder(m_folder, *m_services.files, *m_services.notifier, includeSubfolders);
         m_entries.reserve(std::max<std::size_t>(found.size(), 1000));
         for (MidiFileEntry& entry : found)
             m_entries.push_back(std::move(entry));
@@ -285,12 +299,84 @@ void MainDialog::OnSelectFolder()
     std::string initial = m_useStoredFolder
         ? m_services.store->GetProfileString(settingsSection, folderValueName, "")
         : m_folder;
-    if (std::optional<std::string> chosen = m_services.chooseFolder(this, initial)) {
-        m_folder = std::move(*chosen);
-        m_useStoredFolder = false;
-        ScanFolder();
-        showFolder();
+    if (std::optional<std::string> chosen = m_services.chooseFolder(this, initial))
+        openFolder(std::move(*chosen));
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+void MainDialog::openFolder(std::string folder)
+{
+    m_folder = std::move(folder);
+    m_useStoredFolder = false;
+    ScanFolder();
+    showFolder();
+}
+
+namespace {
+
+std::optional<DropChoice> dropChoiceOf(const QDropEvent* event)
+{
+    std::vector<DroppedPath> paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        QString local = url.isLocalFile() ? url.toLocalFile() : QString();
+        paths.push_back({local.toStdString(), !local.isEmpty() && QFileInfo(local).isDir()});
     }
+    return chooseDrop(paths);
+}
+
+} // namespace
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event)
+{
+    dragMoveEvent(event);
+}
+
+void MainDialog::dragMoveEvent(QDragMoveEvent* event)
+{
+    // Refused drags keep the "no" cursor.
+    if (dropChoiceOf(event))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainDialog::dropEvent(QDropEvent* event)
+{
+    std::optional<DropChoice> choice = dropChoiceOf(event);
+    if (!choice) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    openFolder(std::move(choice->folder));
+    if (m_fileList) {
+        for (std::size_t row = 0; row < m_entries.size(); ++row)
+            if (std::ranges::count(choice->fileNames, m_entries[row].fileName) > 0)
+                m_fileList->selectionModel()->select(
+                    m_fileList->model()->index(static_cast<int>(row), 0),
+                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        m_fileList->setFocus();
+    }
+    activateWindow();
+}
+
+void MainDialog::OnListContextMenu(const QPoint& position)
+{
+    QMenu menu(this);
+    QAction* include = menu.addAction(qs(Texts::IncludeSubfolders.pick()));
+    include->setCheckable(true);
+    include->setChecked(
+        m_services.store->GetProfileInt(settingsSection, includeSubfoldersValueName, 0) != 0);
+    connect(include, &QAction::toggled, this, &MainDialog::OnIncludeSubfolders);
+    menu.exec(m_fileList->viewport()->mapToGlobal(position));
+}
+
+void MainDialog::OnIncludeSubfolders(bool include)
+{
+    m_services.store->WriteProfileInt(settingsSection, includeSubfoldersValueName, include ? 1 : 0);
+    if (!m_folder.empty())
+        ScanFolder();
     if (m_fileList)
         m_fileList->setFocus();
 }

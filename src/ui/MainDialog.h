@@ -113,11 +113,16 @@ public slots:
     void OnHelpButton();
     void OnManual();
     void OnListItemChanged();
+    /// Stores whether scans include sub-folders and lists the current folder again that way.
+    void OnIncludeSubfolders(bool include);
 
 protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
@@ -129,6 +134,9 @@ private:
     void restorePlacement();
     void fitRestoredFrame();
     void showFolder();
+    /// Makes `folder` the current folder, as a confirmed choice, and lists it.
+    void openFolder(std::string folder);
+    void OnListContextMenu(const QPoint& position);
 
     MainDialogServices m_services;
     ColumnListView* m_fileList = nullptr;

@@ -209,5 +209,57 @@ TEST(FileList, RealFolderListsOnlyRegularFilesThatAreNotHidden)
     EXPECT_TRUE(notifier.texts.empty());
 }
 
+TEST(FileList, SubfoldersFolderByFolder)
+{
+    // A tree as "name" (a song file), "name/" (a folder) or "name>target" (a symbolic link).
+    struct Row
+    {
+        const char* what;
+        std::vector<std::string> tree;
+        std::vector<std::string> withSubfolders;
+        std::vector<std::string> without;
+    };
+    const std::vector<Row> rows = {
+        {"nested",
+            {"top.mid", "Pop/", "Pop/x.mid", "jazz/", "jazz/y.mid", "jazz/Live/", "jazz/Live/z.mid",
+                "jazz/a.MID", "jazz/notes.txt"},
+            {"top.mid", "jazz/a.MID", "jazz/y.mid", "jazz/Live/z.mid", "Pop/x.mid"}, {"top.mid"}},
+        {"hidden folder", {".cache/", ".cache/a.mid", "vis/", "vis/b.mid"}, {"vis/b.mid"}, {}},
+        {"link loop", {"sub/", "sub/a.mid", "sub/up>..", "sub/self>.", "link>sub"}, {"sub/a.mid"},
+            {}},
+        {"empty folders", {"empty/", "empty/deeper/"}, {}, {}},
+    };
+    const auto song = test::smf({test::track({})});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+#ifdef _WIN32
+        if (std::string(row.what) == "link loop")
+            continue; // symbolic links are a POSIX case here
+#endif
+        test::TempFolder folder;
+        for (const std::string& item : row.tree) {
+            auto arrow = item.find('>');
+            if (arrow != std::string::npos)
+                std::filesystem::create_directory_symlink(
+                    item.substr(arrow + 1), folder.path() / item.substr(0, arrow));
+            else if (item.back() == '/')
+                std::filesystem::create_directory(folder.path() / item);
+            else
+                folder.write(item, song);
+        }
+        NativeFileOps files;
+        RecordingNotifier notifier;
+        for (bool include : {true, false}) {
+            std::vector<std::string> names;
+            for (const MidiFileEntry& entry : scanFolder(folder.path(), files, notifier, include)) {
+                EXPECT_EQ(std::filesystem::path(entry.fullPath), folder.path() / entry.fileName);
+                names.push_back(entry.fileName);
+            }
+            EXPECT_EQ(names, include ? row.withSubfolders : row.without);
+        }
+        EXPECT_TRUE(notifier.texts.empty());
+    }
+}
+
 } // namespace
 } // namespace sorvanel

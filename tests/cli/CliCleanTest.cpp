@@ -92,6 +92,18 @@ TEST_F(CliCleanTest, CleansAFolderInListOrderAndLogs)
     EXPECT_EQ(contents("c.mid"), clean);
     EXPECT_FALSE(fs::exists(m_root / "songs" / "c.mid.bak"));
     EXPECT_EQ(contents("notes.txt"), dirty);
+
+    // With --recursive the sub-folders follow, their songs named by their relative paths.
+    fs::create_directories(m_root / "songs" / "Album" / ".hidden");
+    song("Album/d.mid", dirty);
+    song("Album/.hidden/e.mid", dirty);
+    outcome = run(controllersOnly + folder());
+    EXPECT_EQ(outcome.out, "<no midi file changed>\n");
+    outcome = run(std::string(controllersOnly) + "--recursive " + folder());
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out, "File\tSysEx\tContr.\tReset\n\nAlbum/d.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(contents("Album/d.mid.bak"), dirty);
+    EXPECT_EQ(contents("Album/.hidden/e.mid"), dirty);
 }
 
 TEST_F(CliCleanTest, DryRunPrintsTheSameAndTouchesNothing)

@@ -90,6 +90,16 @@ private slots:
         QVERIFY(list.GetTopIndex() > 30);
         QTest::keyClick(&list, Qt::Key_Home);
         QCOMPARE(list.GetTopIndex(), 0);
+
+        // A heading of two lines stays at the top while the rest scrolls under it.
+        list.SetFixedLines(2);
+        QCOMPARE(list.GetTopIndex(), 2);
+        QTest::keyClick(&list, Qt::Key_End);
+        QCOMPARE(list.GetTopIndex(), 40 - list.verticalScrollBar()->pageStep());
+        QCOMPARE(list.itemRect(0).top(), 0);
+        QCOMPARE(list.itemRect(list.GetTopIndex()).top(), 2 * list.itemHeight());
+        QVERIFY(inkOf(list, 0) > 0);
+        QVERIFY(inkOf(list, 39) > 0);
     }
 };
 

@@ -1,8 +1,12 @@
 #include "ui/LogDialog.h"
 
+#include "platform/qt/MessageBoxes.h"
 #include "ui/controls/ColumnListBox.h"
 
+#include <QClipboard>
+#include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace sorvanel::ui;
@@ -23,6 +27,7 @@ private slots:
             dialog.logList()->columnWidths().begin(), dialog.logList()->columnWidths().end());
         QCOMPARE(widths, (std::vector<int>{350, 40, 40}));
         QCOMPARE(dialog.logList()->providerData(), &dialog);
+        QCOMPARE(dialog.logList()->fixedLines(), 2);
     }
 
     void givesLineTextsByIndex_data()
@@ -77,6 +82,64 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), result);
+    }
+
+    void growsWithTheWindowAndTheFileColumnTakesTheRoom()
+    {
+        const std::vector<std::string> lines{"File\tSysEx\tContr.\tReset"};
+        LogDialog dialog(lines);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QSize start = dialog.size();
+        const QRect list = dialog.logList()->geometry();
+        const QRect ok = dialog.control(LogDialog::OkButton)->geometry();
+        QCOMPARE(dialog.minimumSize(), start);
+
+        dialog.resize(start + QSize(200, 100));
+        QCOMPARE(
+            dialog.logList()->geometry(), QRect(list.topLeft(), list.size() + QSize(200, 100)));
+        QCOMPARE(dialog.control(LogDialog::OkButton)->geometry(), ok.translated(100, 100));
+        QCOMPARE(dialog.logList()->columnWidths()[0], 550);
+        QCOMPARE(dialog.logList()->columnWidths()[1], 40);
+
+        dialog.resize(start);
+        QCOMPARE(dialog.logList()->geometry(), list);
+        QCOMPARE(dialog.logList()->columnWidths()[0], 350);
+    }
+
+    void copiesAndSavesTheLogAsShown()
+    {
+        const std::vector<std::string> lines{"File\tSysEx\tContr.\tReset", "",
+            "Gr\xFC\xDF"
+            "e.mid\t   1\t   2\t   0"};
+        const QString expected =
+            QString::fromUtf8("File\tSysEx\tContr.\tReset\n\nGrüße.mid\t   1\t   2\t   0\n");
+        LogDialog dialog(lines);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(&dialog, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+
+        QTemporaryDir folder;
+        const QString path = folder.filePath("log.txt");
+        dialog.askSavePath = [&](QWidget*) { return path; };
+        dialog.OnSaveAs();
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(saved.readAll()), expected);
+
+        // A file that cannot be written is reported; the log stays open.
+        QStringList boxes;
+        MessageBoxShower previous =
+            setMessageBoxShower([&](QWidget*, QMessageBox::Icon, const QString&,
+                                    const QString& text) { boxes << text; });
+        dialog.askSavePath = [&](QWidget*) { return folder.filePath("missing/log.txt"); };
+        dialog.OnSaveAs();
+        setMessageBoxShower(previous);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes[0].startsWith("The log could not be saved:\n"));
+        QVERIFY(dialog.isVisible());
     }
 
     void closesWithOk()

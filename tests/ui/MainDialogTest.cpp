@@ -8,12 +8,14 @@
 #include "song/MidiBuffer.h"
 #include "song/Song.h"
 #include "support/MidiBytes.h"
+#include "ui/DropTarget.h"
 #include "ui/controls/ColumnListView.h"
 
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -110,6 +112,24 @@ struct Harness
 QPushButton* button(const MainDialog& dialog, int id)
 {
     return dialog.controlAs<QPushButton>(id);
+}
+
+/// Drags `paths` over the window and drops them there when it accepts; whether it did.
+bool dragAndDrop(MainDialog& dialog, const QStringList& paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << (path.startsWith('/') ? QUrl::fromLocalFile(path) : QUrl(path));
+    data.setUrls(urls);
+    const QPoint middle = dialog.rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&dialog, &drop);
+    return drop.isAccepted();
 }
 
 } // namespace
@@ -684,6 +704,110 @@ private slots:
         QVERIFY(MainDialog::FileListText(0, 0, 2, texts, dialog.get()));
         QVERIFY(MainDialog::FileListText(-1, 0, 2, texts, dialog.get()));
         QVERIFY(texts[0].isEmpty() && texts[1].isEmpty());
+    }
+
+    void dropChoice_data()
+    {
+        QTest::addColumn<QStringList>("paths"); // a trailing "/" marks a folder
+        QTest::addColumn<QString>("folder"); // empty: refused
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("a folder") << QStringList{"/music/pop/"} << "/music/pop" << QStringList{};
+        QTest::newRow("the root") << QStringList{"/"} << "/" << QStringList{};
+        QTest::newRow("songs of one folder")
+            << QStringList{"/m/a.mid", "/m/B.MID"} << "/m" << QStringList{"a.mid", "B.MID"};
+        QTest::newRow("a song in the root") << QStringList{"/a.mid"} << "/" << QStringList{"a.mid"};
+        QTest::newRow("two folders") << QStringList{"/a/", "/b/"} << "" << QStringList{};
+        QTest::newRow("folder and song") << QStringList{"/a/", "/a/x.mid"} << "" << QStringList{};
+        QTest::newRow("song and folder") << QStringList{"/a/x.mid", "/a/"} << "" << QStringList{};
+        QTest::newRow("songs of two folders")
+            << QStringList{"/a/x.mid", "/b/y.mid"} << "" << QStringList{};
+        QTest::newRow("not a song")
+            << QStringList{"/a/x.mid", "/a/notes.txt"} << "" << QStringList{};
+        QTest::newRow("a hidden song") << QStringList{"/a/.x.mid"} << "" << QStringList{};
+        QTest::newRow("not local") << QStringList{""} << "" << QStringList{};
+        QTest::newRow("nothing") << QStringList{} << "" << QStringList{};
+    }
+
+    void dropChoice()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, names);
+        std::vector<DroppedPath> dropped;
+        for (const QString& path : paths)
+            dropped.push_back({path.toStdString(), path.endsWith('/')});
+        std::optional<DropChoice> choice = chooseDrop(dropped);
+        QCOMPARE(choice.has_value(), !folder.isEmpty());
+        if (!choice)
+            return;
+        QCOMPARE(QString::fromStdString(choice->folder), folder);
+        QStringList got;
+        for (const std::string& name : choice->fileNames)
+            got << QString::fromStdString(name);
+        QCOMPARE(got, names);
+    }
+
+    void droppedFolderOrSongsAreListed()
+    {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        writeFile(d + "/b.mid", songWithTitle("Beta"));
+        writeFile(d + "/a.mid", songWithTitle("Alpha"));
+        writeFile(d + "/c.mid", songWithTitle("Gamma"));
+        writeFile(d + "/notes.txt", {});
+        Harness h("E");
+        auto dialog = h.open();
+
+        QVERIFY(!dragAndDrop(*dialog, {d + "/notes.txt"}));
+        QVERIFY(!dragAndDrop(*dialog, {"https://example.org/a.mid"}));
+        QCOMPARE(dialog->fileList()->GetItemCount(), 0);
+
+        QVERIFY(dragAndDrop(*dialog, {d + "/c.mid", d + "/a.mid"}));
+        QCOMPARE(rowTexts(*dialog), QStringList({"a.mid|Alpha", "b.mid|Beta", "c.mid|Gamma"}));
+        QVERIFY(dialog->fileList()->IsRowSelected(0));
+        QVERIFY(!dialog->fileList()->IsRowSelected(1));
+        QVERIFY(dialog->fileList()->IsRowSelected(2));
+        QVERIFY(button(*dialog, MainDialog::CleanButton)->isEnabled());
+
+        QVERIFY(dragAndDrop(*dialog, {d}));
+        QCOMPARE(dialog->fileList()->GetItemCount(), 3);
+        QCOMPARE(dialog->fileList()->GetSelectedCount(), 0);
+        QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(), d);
+
+        // The dropped folder is the current one: the chooser starts there and closing
+        // stores it.
+        dialog->OnSelectFolder();
+        QCOMPARE(h.folderStarts, std::vector<std::string>({d.toStdString()}));
+        dialog->reject();
+        QCOMPARE(h.store.GetProfileString(settingsSection, "Folder", ""), d.toStdString());
+    }
+
+    void subfoldersAreListedOnceChosenAndTheChoiceIsStored()
+    {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        QVERIFY(QDir(d).mkpath("Album/CD2"));
+        writeFile(d + "/top.mid", songWithTitle("Top"));
+        writeFile(d + "/Album/one.mid", songWithTitle("One"));
+        writeFile(d + "/Album/CD2/two.mid", songWithTitle("Two"));
+        Harness h("E");
+        auto dialog = h.open();
+        h.folderAnswer = d.toStdString();
+        dialog->OnSelectFolder();
+        QCOMPARE(rowTexts(*dialog), QStringList({"top.mid|Top"}));
+
+        dialog->OnIncludeSubfolders(true);
+        QCOMPARE(h.store.GetProfileInt(settingsSection, "IncludeSubfolders", 0), 1);
+        QCOMPARE(rowTexts(*dialog),
+            QStringList({"top.mid|Top", "Album/one.mid|One", "Album/CD2/two.mid|Two"}));
+        QCOMPARE(dialog->entries()[2].fullPath, (d + "/Album/CD2/two.mid").toStdString());
+
+        // The next start keeps the choice.
+        auto next = h.open();
+        next->OnSelectFolder();
+        QCOMPARE(next->fileList()->GetItemCount(), 3);
+        next->OnIncludeSubfolders(false);
+        QCOMPARE(rowTexts(*next), QStringList({"top.mid|Top"}));
     }
 };
 

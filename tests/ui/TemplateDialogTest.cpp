@@ -1,5 +1,7 @@
 #include "ui/controls/TemplateDialog.h"
 
+#include "ui/controls/GrowLayout.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -87,6 +89,37 @@ private slots:
         auto* edit = dialog.controlAs<QLineEdit>(1084);
         QTest::keyClicks(edit, "1a2-3");
         QCOMPARE(edit->text(), QStringLiteral("123"));
+    }
+
+    // The folder chooser at its template size with DejaVu Sans: the tree and OK, Cancel.
+    void growingDialogKeepsButtonsUnderTheMainControl_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("tree");
+        QTest::addColumn<QRect>("ok");
+        QTest::newRow("template size")
+            << QSize(478, 374) << QRect(7, 7, 464, 328) << QRect(144, 343, 88, 23);
+        QTest::newRow("wider and taller")
+            << QSize(679, 474) << QRect(7, 7, 665, 428) << QRect(244, 443, 88, 23);
+        QTest::newRow("smaller counts as the template")
+            << QSize(300, 200) << QRect(7, 7, 464, 328) << QRect(144, 343, 88, 23);
+        QTest::newRow("taller only")
+            << QSize(478, 1000) << QRect(7, 7, 464, 954) << QRect(144, 969, 88, 23);
+    }
+
+    void growingDialogKeepsButtonsUnderTheMainControl()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QRect, tree);
+        QFETCH(QRect, ok);
+        const QRect buttons[] = {QRect(144, 343, 88, 23), QRect(245, 343, 88, 23)};
+        GrowLayout layout =
+            layoutGrowingDialog(QSize(478, 374), size, QRect(7, 7, 464, 328), buttons);
+        QCOMPARE(layout.minimumSize, QSize(478, 374));
+        QCOMPARE(layout.main, tree);
+        QCOMPARE(layout.buttons.size(), std::size_t(2));
+        QCOMPARE(layout.buttons[0], ok);
+        QCOMPARE(layout.buttons[1].x() - layout.buttons[0].x(), 101);
     }
 };
 

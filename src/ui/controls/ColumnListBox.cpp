@@ -47,14 +47,21 @@ void ColumnListBox::ResetContent()
     viewport()->update();
 }
 
+void ColumnListBox::SetFixedLines(int count)
+{
+    m_fixedLines = std::max(count, 0);
+    updateScrollRange();
+    viewport()->update();
+}
+
 int ColumnListBox::GetTopIndex() const
 {
-    return verticalScrollBar()->value();
+    return m_fixedLines + verticalScrollBar()->value();
 }
 
 void ColumnListBox::SetTopIndex(int line)
 {
-    verticalScrollBar()->setValue(line);
+    verticalScrollBar()->setValue(line - m_fixedLines);
 }
 
 int ColumnListBox::itemHeight() const
@@ -65,7 +72,8 @@ int ColumnListBox::itemHeight() const
 
 QRect ColumnListBox::itemRect(int line) const
 {
-    return QRect(0, (line - GetTopIndex()) * itemHeight(), viewport()->width(), itemHeight());
+    const int row = line < m_fixedLines ? line : line - verticalScrollBar()->value();
+    return QRect(0, row * itemHeight(), viewport()->width(), itemHeight());
 }
 
 bool ColumnListBox::lineText(int line, QString& text) const
@@ -136,6 +144,8 @@ void ColumnListBox::paintEvent(QPaintEvent*)
     const int top = GetTopIndex();
     const int last = std::min(GetCount(), top + viewport()->height() / height + 2);
     // The list has no selection, so no line is ever drawn selected or with the focus frame.
+    for (int line = 0; line < std::min(m_fixedLines, GetCount()); ++line)
+        drawItem(dc, itemRect(line), line, false, false);
     for (int line = top; line < last; ++line)
         drawItem(dc, itemRect(line), line, false, false);
 }
@@ -155,8 +165,8 @@ void ColumnListBox::changeEvent(QEvent* event)
 
 void ColumnListBox::updateScrollRange()
 {
-    const int page = std::max(viewport()->height() / itemHeight(), 1);
-    verticalScrollBar()->setRange(0, std::max(GetCount() - page, 0));
+    const int page = std::max(viewport()->height() / itemHeight() - m_fixedLines, 1);
+    verticalScrollBar()->setRange(0, std::max(GetCount() - m_fixedLines - page, 0));
     verticalScrollBar()->setPageStep(page);
     verticalScrollBar()->setSingleStep(1);
 }

@@ -48,6 +48,11 @@ public:
     void ResetContent();
     int GetCount() const { return static_cast<int>(m_itemData.size()); }
 
+    /// Keeps the first `count` lines (a heading) at the top while the others scroll under it.
+    void SetFixedLines(int count);
+    int fixedLines() const { return m_fixedLines; }
+
+    /// The first scrolled line shown below the fixed ones.
     int GetTopIndex() const;
     void SetTopIndex(int line);
     int itemHeight() const;
@@ -74,6 +79,7 @@ private:
     LineTextProvider m_textProvider;
     void* m_providerData = nullptr;
     int m_columnCount = 0;
+    int m_fixedLines = 0;
     std::array<int, maxColumns> m_columnWidths{};
     std::vector<quintptr> m_itemData;
 };

@@ -1,5 +1,7 @@
 #include "ui/controls/TemplateDialog.h"
 
+#include "ui/controls/GrowLayout.h"
+
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -158,6 +160,39 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& row)
         return createCustomControl(row);
     }
     return new QWidget(this);
+}
+
+void TemplateDialog::growWithWindow(int mainId, std::initializer_list<int> buttonIds)
+{
+    Growing growing;
+    growing.templateSize = size();
+    growing.mainId = mainId;
+    if (QWidget* main = control(mainId))
+        growing.main = main->geometry();
+    for (int id : buttonIds)
+        if (QWidget* button = control(id))
+            growing.buttons.emplace_back(id, button->geometry());
+    m_growing = std::move(growing);
+    setMinimumSize(m_growing->templateSize);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setSizeGripEnabled(true);
+}
+
+void TemplateDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!m_growing)
+        return;
+    std::vector<QRect> buttons;
+    for (const auto& [id, rect] : m_growing->buttons)
+        buttons.push_back(rect);
+    GrowLayout layout =
+        layoutGrowingDialog(m_growing->templateSize, size(), m_growing->main, buttons);
+    if (QWidget* main = control(m_growing->mainId))
+        main->setGeometry(layout.main);
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        if (QWidget* button = control(m_growing->buttons[i].first))
+            button->setGeometry(layout.buttons[i]);
 }
 
 } // namespace sorvanel::ui

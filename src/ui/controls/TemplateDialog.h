@@ -5,7 +5,11 @@
 #include <QHash>
 #include <QRect>
 
+#include <initializer_list>
+#include <optional>
 #include <span>
+#include <utility>
+#include <vector>
 
 namespace sorvanel::ui {
 
@@ -105,8 +109,24 @@ protected:
     /// Makes the widget of a `ControlKind::Custom` row; the default makes a plain widget.
     virtual QWidget* createCustomControl(const ControlTemplate& row);
 
+    /// Makes a dialog built at its template size resizable, no smaller than that: control
+    /// `mainId` grows with the window and the buttons `buttonIds` follow its bottom edge
+    /// (`layoutGrowingDialog`). Call once, after `buildFromTemplate`.
+    void growWithWindow(int mainId, std::initializer_list<int> buttonIds);
+
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     QWidget* createControl(const ControlTemplate& row);
+
+    struct Growing
+    {
+        QSize templateSize;
+        int mainId = noId;
+        QRect main;
+        std::vector<std::pair<int, QRect>> buttons;
+    };
+    std::optional<Growing> m_growing;
 
     QHash<int, QWidget*> m_controls;
     BaseUnits m_baseUnits{8, 16};

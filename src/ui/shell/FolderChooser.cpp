@@ -59,6 +59,7 @@ FolderChooser::~FolderChooser()
 void FolderChooser::build()
 {
     buildFromTemplate({"Select Folder", 273, 230}, chooserRows);
+    growWithWindow(IdTree, {IdOk, IdCancel});
     connect(controlAs<QPushButton>(IdOk), &QPushButton::clicked, this, &FolderChooser::OnOK);
     connect(controlAs<QPushButton>(IdCancel), &QPushButton::clicked, this, &QDialog::reject);
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &FolderChooser::OnSelChanged);
