@@ -251,7 +251,8 @@ TEST(FileList, SubfoldersFolderByFolder)
         RecordingNotifier notifier;
         for (bool include : {true, false}) {
             std::vector<std::string> names;
-            for (const MidiFileEntry& entry : scanFolder(folder.path(), files, notifier, include)) {
+            for (const MidiFileEntry& entry :
+                scanFolder(folder.path().string(), files, notifier, include)) {
                 EXPECT_EQ(std::filesystem::path(entry.fullPath), folder.path() / entry.fileName);
                 names.push_back(entry.fileName);
             }
