@@ -6,6 +6,7 @@
 #include "settings/Texts.h"
 #include "song/Song.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -156,6 +157,11 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     if (!song.write(output, notifier))
         return FileOutcome::Stopped;
     std::size_t written = static_cast<std::size_t>(size - output.remaining());
+    // Removals and insertions can give back the very bytes the file holds (a second run with
+    // the same options takes out its resets and puts them in again): then nothing changed.
+    if (written == buffers.image.size()
+        && std::equal(buffers.image.begin(), buffers.image.end(), block))
+        return FileOutcome::Finished;
 
     if (!dryRun) {
         foldersWritten.insert(folderOf(replaceKeepingBackup(
@@ -170,7 +176,7 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
 
 CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     const std::vector<std::size_t>& rows, const CleanOptions& options, FileOps& files,
-    Notifier& notifier, Language language, bool dryRun)
+    Notifier& notifier, Language language, bool dryRun, const RunProgress& progress)
 {
     CleanRunResult result;
     std::vector<std::string> lines;
@@ -189,6 +195,10 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
             std::size_t row = rows[i];
             if (row >= entries.size())
                 continue;
+            if (!goesOn(progress, i, rows.size(), entries[row].fileName)) {
+                result.cancelled = true;
+                break;
+            }
             if (!repeated[i]
                 && cleanFile(entries[row], options, files, notifier, dryRun, buffers, lines,
                        foldersWritten)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cleaning/CleanOptions.h"
+#include "cleaning/RunProgress.h"
 #include "settings/Language.h"
 #include "song/MidiFileEntry.h"
 
@@ -24,6 +25,8 @@ struct CleanRunResult
     std::vector<std::size_t> finishedRows;
     /// True when a file stopped the run: it and the rows after it were not finished.
     bool stoppedEarly = false;
+    /// True when the progress callback stopped the run between two files.
+    bool cancelled = false;
     /// True when what was written could not be flushed to disk (the message has been shown).
     bool syncFailed = false;
 };
@@ -39,9 +42,11 @@ struct CleanRunResult
 /// untouched. At the end every folder written is flushed to disk. `language` picks the
 /// no-change line.
 /// With `dryRun` everything happens as usual except that no file is written or renamed.
+/// A file whose cleaned bytes equal its current ones counts as unchanged. `progress` is asked
+/// before each row and may stop the run there.
 CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     const std::vector<std::size_t>& rows, const CleanOptions& options, FileOps& files,
-    Notifier& notifier, Language language, bool dryRun = false);
+    Notifier& notifier, Language language, bool dryRun = false, const RunProgress& progress = {});
 
 /// Puts `size` bytes under `path`, keeping the former contents (`former`, as just read) as
 /// "<path>.bak" unless such a backup exists already. Only a regular file counts as a backup,

@@ -74,10 +74,9 @@ std::string joinPath(const std::string& folder, const std::string& name)
 }
 
 std::vector<MidiFileEntry> listMidiFiles(
-    const std::string& folder, FileOps& files, Notifier& notifier)
+    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
 {
-    std::vector<MidiFileEntry> entries;
-    SongTitleReader titles;
+    std::vector<MidiFileEntry> candidates;
     for (FolderItem& item : files.listFolder(folder)) {
         // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
         if (item.isHidden || !item.isFile || !isListableName(item.name))
@@ -85,9 +84,29 @@ std::vector<MidiFileEntry> listMidiFiles(
         MidiFileEntry entry;
         entry.fullPath = joinPath(folder, item.name);
         entry.fileName = std::move(item.name);
-        if (titles.read(entry, files, notifier))
-            entries.push_back(std::move(entry));
+        candidates.push_back(std::move(entry));
     }
+    // Read in name order, so that a scan stopped halfway lists the first files by name.
+    std::vector<std::size_t> readingOrder(candidates.size());
+    for (std::size_t i = 0; i < readingOrder.size(); ++i)
+        readingOrder[i] = i;
+    std::stable_sort(readingOrder.begin(), readingOrder.end(), [&](std::size_t a, std::size_t b) {
+        return CompareEntryNames(candidates[a].fileName, candidates[b].fileName) < 0;
+    });
+    SongTitleReader titles;
+    std::vector<bool> listed(candidates.size(), false);
+    for (std::size_t i = 0; i < readingOrder.size(); ++i) {
+        MidiFileEntry& entry = candidates[readingOrder[i]];
+        if (!goesOn(progress, i, readingOrder.size(), entry.fileName))
+            break;
+        listed[readingOrder[i]] = titles.read(entry, files, notifier);
+    }
+    // Sorted from the folder's own order, as always, so that names differing only in case
+    // keep the order users know.
+    std::vector<MidiFileEntry> entries;
+    for (std::size_t i = 0; i < candidates.size(); ++i)
+        if (listed[i])
+            entries.push_back(std::move(candidates[i]));
     SortEntries(entries);
     return entries;
 }
@@ -97,9 +116,9 @@ namespace {
 /// Appends the song files of `folder` and its sub-folders, named by `prefix` (the folder's
 /// path relative to where the walk began, ending in "/", or empty) followed by their own.
 void appendWithSubfolders(const std::string& folder, const std::string& prefix, FileOps& files,
-    Notifier& notifier, std::vector<MidiFileEntry>& entries)
+    Notifier& notifier, const RunProgress& progress, std::vector<MidiFileEntry>& entries)
 {
-    for (MidiFileEntry& entry : listMidiFiles(folder, files, notifier)) {
+    for (MidiFileEntry& entry : listMidiFiles(folder, files, notifier, progress)) {
         entry.fileName.insert(0, prefix);
         entries.push_back(std::move(entry));
     }
@@ -112,7 +131,7 @@ void appendWithSubfolders(const std::string& folder, const std::string& prefix, 
     for (const std::string& name : subfolders) {
         try {
             appendWithSubfolders(
-                joinPath(folder, name), prefix + name + "/", files, notifier, entries);
+                joinPath(folder, name), prefix + name + "/", files, notifier, progress, entries);
         } catch (const FileError& failure) {
             notifier.notify(failure.what());
         }
@@ -122,21 +141,21 @@ void appendWithSubfolders(const std::string& folder, const std::string& prefix, 
 } // namespace
 
 std::vector<MidiFileEntry> listMidiFilesWithSubfolders(
-    const std::string& folder, FileOps& files, Notifier& notifier)
+    const std::string& folder, FileOps& files, Notifier& notifier, const RunProgress& progress)
 {
     std::vector<MidiFileEntry> entries;
-    appendWithSubfolders(folder, "", files, notifier, entries);
+    appendWithSubfolders(folder, "", files, notifier, progress, entries);
     return entries;
 }
 
-std::vector<MidiFileEntry> scanFolder(
-    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders)
+std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files, Notifier& notifier,
+    bool includeSubfolders, const RunProgress& progress)
 {
     if (folder.empty())
         return {};
     try {
-        return includeSubfolders ? listMidiFilesWithSubfolders(folder, files, notifier)
-                                 : listMidiFiles(folder, files, notifier);
+        return includeSubfolders ? listMidiFilesWithSubfolders(folder, files, notifier, progress)
+                                 : listMidiFiles(folder, files, notifier, progress);
     } catch (const FileError&) {
         return {};
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cleaning/RunProgress.h"
 #include "song/MidiFileEntry.h"
 
 #include <string>
@@ -29,21 +30,23 @@ std::string joinPath(const std::string& folder, const std::string& name);
 /// The song files of `folder` as the file list shows them: every listable `*.mid` file (a
 /// regular file or a link to one; never a folder, pipe or socket) that the title lookup
 /// accepts (a refused one is left out after its message), sorted. Throws `FileError` when the
-/// folder cannot be listed.
-std::vector<MidiFileEntry> listMidiFiles(
-    const std::string& folder, FileOps& files, Notifier& notifier);
+/// folder cannot be listed. `progress` is asked before each file is read; when it stops the
+/// scan, the files read so far are the result.
+std::vector<MidiFileEntry> listMidiFiles(const std::string& folder, FileOps& files,
+    Notifier& notifier, const RunProgress& progress = {});
 
 /// As `listMidiFiles`, and then folder by folder the song files of its sub-folders, each
 /// folder's files sorted and its sub-folders taken in the order of `CompareEntryNames`. Hidden
 /// folders are skipped and links to folders are not followed, so each folder is listed once.
 /// An entry's `fileName` is its path relative to `folder`. A sub-folder that cannot be listed
-/// is left out after its message; `folder` itself throws `FileError` as above.
-std::vector<MidiFileEntry> listMidiFilesWithSubfolders(
-    const std::string& folder, FileOps& files, Notifier& notifier);
+/// is left out after its message; `folder` itself throws `FileError` as above. `progress` is
+/// asked as by `listMidiFiles`, folder by folder.
+std::vector<MidiFileEntry> listMidiFilesWithSubfolders(const std::string& folder, FileOps& files,
+    Notifier& notifier, const RunProgress& progress = {});
 
 /// As `listMidiFiles` (or with `includeSubfolders` `listMidiFilesWithSubfolders`), but a
 /// folder that is empty, missing or cannot be listed simply gives no entries.
-std::vector<MidiFileEntry> scanFolder(
-    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders = false);
+std::vector<MidiFileEntry> scanFolder(const std::string& folder, FileOps& files, Notifier& notifier,
+    bool includeSubfolders = false, const RunProgress& progress = {});
 
 } // namespace sorvanel

@@ -1,5 +1,6 @@
 #include "cleaning/CleanRun.h"
 #include "cleaning/FileList.h"
+#include "cleaning/Restore.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
@@ -29,8 +30,10 @@ struct CleanArguments
     std::vector<std::string> paths;
 };
 
+/// Reads FILE|FOLDER arguments and, for `clean`, its options; null after the message when
+/// they do not fit.
 std::optional<CleanArguments> parseArguments(
-    const std::vector<std::string>& arguments, Notifier& notifier)
+    const std::vector<std::string>& arguments, Notifier& notifier, bool cleanOptions = true)
 {
     CleanArguments parsed;
     bool onlyPaths = false;
@@ -40,13 +43,13 @@ std::optional<CleanArguments> parseArguments(
             parsed.paths.push_back(argument);
         } else if (argument == "--") {
             onlyPaths = true;
-        } else if (argument == "--stored-options") {
+        } else if (cleanOptions && argument == "--stored-options") {
             parsed.storedOptions = true;
-        } else if (argument == "--dry-run") {
+        } else if (cleanOptions && argument == "--dry-run") {
             parsed.dryRun = true;
         } else if (argument == "--recursive") {
             parsed.recursive = true;
-        } else if (argument == "--option" && i + 1 < arguments.size()) {
+        } else if (cleanOptions && argument == "--option" && i + 1 < arguments.size()) {
             const std::string& assignment = arguments[++i];
             auto equals = assignment.find('=');
             if (equals == std::string::npos) {
@@ -121,15 +124,80 @@ private:
     Notifier& m_inner;
 };
 
-/// Why a file named on the command line is not cleaned, or nothing: it must be a song file
-/// the file list would show. A missing or unexaminable one is left to the run, which says why.
-std::optional<std::string> refusal(const std::string& path, EntryKind kind)
+/// Why a file named on the command line is not `done` ("cleaned", "restored"), or nothing: it
+/// must be a song file the file list would show. A missing or unexaminable one is left to the
+/// run, which says why.
+std::optional<std::string> refusal(const std::string& path, EntryKind kind, const char* done)
 {
     if (!isListableName(nameOf(path)))
-        return "\"" + path + "\" is not cleaned: only *.mid files that are not hidden are";
+        return "\"" + path + "\" is not " + done + ": only *.mid files that are not hidden are";
     if (kind == EntryKind::BrokenLink || kind == EntryKind::Other)
-        return "\"" + path + "\" is not cleaned: it is not a regular file";
+        return "\"" + path + "\" is not " + done + ": it is not a regular file";
     return std::nullopt;
+}
+
+/// The files that FILE|FOLDER arguments stand for, shared by the commands that change files.
+struct FileArguments
+{
+    std::vector<MidiFileEntry> entries;
+    /// How many broken files of the folders were left out (after their messages).
+    std::size_t leftOut = 0;
+};
+
+/// Resolves FILE|FOLDER arguments: every named file is checked before any is touched, and one
+/// the file list would not show is refused (status 2); a folder gives its song files as the
+/// file list shows them, its broken files left out after their messages; a folder that cannot
+/// be listed stops everything (status 1). Null with `status` set when the command must end.
+std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>& paths,
+    bool recursive, const CommandContext& context, const char* done, int& status)
+{
+    // Every file named is checked before any is touched.
+    std::vector<EntryKind> kinds;
+    bool refused = false;
+    for (const std::string& path : paths) {
+        kinds.push_back(context.files.kindOf(path));
+        if (kinds.back() == EntryKind::Folder)
+            continue;
+        if (auto reason = refusal(path, kinds.back(), done)) {
+            context.notifier.notify(*reason);
+            refused = true;
+        }
+    }
+    if (refused) {
+        status = wrongUsage;
+        return std::nullopt;
+    }
+
+    // A folder's broken files are left out after their message, as in the file list.
+    CountingNotifier listing(context.notifier);
+    FileArguments resolved;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        if (kinds[i] == EntryKind::Folder) {
+            try {
+                auto listed = recursive ? listMidiFilesWithSubfolders(path, context.files, listing)
+                                        : listMidiFiles(path, context.files, listing);
+                for (MidiFileEntry& entry : listed)
+                    resolved.entries.push_back(std::move(entry));
+            } catch (const FileError& failure) {
+                context.notifier.notify(failure.what());
+                status = 1;
+                return std::nullopt;
+            }
+        } else {
+            resolved.entries.push_back({path, nameOf(path), {}});
+        }
+    }
+    resolved.leftOut = listing.count;
+    return resolved;
+}
+
+std::vector<std::size_t> everyRow(const std::vector<MidiFileEntry>& entries)
+{
+    std::vector<std::size_t> rows(entries.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = i;
+    return rows;
 }
 
 } // namespace
@@ -153,50 +221,33 @@ int runClean(const CommandContext& context)
         return wrongUsage;
     options->recomputeSlotValues();
 
-    // Every file named is checked before any is touched.
-    std::vector<EntryKind> kinds;
-    bool refused = false;
-    for (const std::string& path : arguments->paths) {
-        kinds.push_back(context.files.kindOf(path));
-        if (kinds.back() == EntryKind::Folder)
-            continue;
-        if (auto reason = refusal(path, kinds.back())) {
-            context.notifier.notify(*reason);
-            refused = true;
-        }
-    }
-    if (refused)
-        return wrongUsage;
-
-    // A folder's broken files are left out after their message, as in the file list.
-    CountingNotifier listing(context.notifier);
-    std::vector<MidiFileEntry> entries;
-    for (std::size_t i = 0; i < arguments->paths.size(); ++i) {
-        const std::string& path = arguments->paths[i];
-        if (kinds[i] == EntryKind::Folder) {
-            try {
-                auto listed = arguments->recursive
-                    ? listMidiFilesWithSubfolders(path, context.files, listing)
-                    : listMidiFiles(path, context.files, listing);
-                for (MidiFileEntry& entry : listed)
-                    entries.push_back(std::move(entry));
-            } catch (const FileError& failure) {
-                context.notifier.notify(failure.what());
-                return 1;
-            }
-        } else {
-            entries.push_back({path, nameOf(path), {}});
-        }
-    }
-
-    std::vector<std::size_t> rows(entries.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = i;
-    CleanRunResult result = cleanFiles(
-        entries, rows, *options, context.files, context.notifier, UiLanguage(), arguments->dryRun);
+    int status = 0;
+    auto resolved =
+        resolveFileArguments(arguments->paths, arguments->recursive, context, "cleaned", status);
+    if (!resolved)
+        return status;
+    CleanRunResult result = cleanFiles(resolved->entries, everyRow(resolved->entries), *options,
+        context.files, context.notifier, UiLanguage(), arguments->dryRun, context.progress);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly || result.syncFailed || listing.count > 0 ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || resolved->leftOut > 0 ? 1 : 0;
+}
+
+int runRestore(const CommandContext& context)
+{
+    auto arguments = parseArguments(context.arguments, context.notifier, false);
+    if (!arguments)
+        return wrongUsage;
+    int status = 0;
+    auto resolved =
+        resolveFileArguments(arguments->paths, arguments->recursive, context, "restored", status);
+    if (!resolved)
+        return status;
+    RestoreRunResult result = restoreFiles(resolved->entries, everyRow(resolved->entries),
+        context.files, context.notifier, UiLanguage(), context.progress);
+    for (const std::string& line : result.logLines)
+        context.out << line << '\n';
+    return result.stoppedEarly || resolved->leftOut > 0 ? 1 : 0;
 }
 
 } // namespace sorvanel

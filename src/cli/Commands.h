@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cleaning/RunProgress.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct CommandContext
     std::ostream& out;
     FileOps& files;
     Notifier& notifier;
+    /// Told of each file of a long run; empty when nobody watches.
+    RunProgress progress = {};
 };
 
 /// Prints each file's name and "valid" or the reader's message; 1 when any file is invalid.
@@ -30,5 +34,9 @@ int runDump(const CommandContext& context);
 /// not be flushed; 2 for wrong usage, options that do not pass the checks or a named file
 /// that is not a song file (then nothing is touched).
 int runClean(const CommandContext& context);
+/// Gives files and the song files of folders their backups' bytes back, printing what was
+/// restored; files without a backup are passed over. 1 when a file stopped the run, 2 for
+/// wrong usage.
+int runRestore(const CommandContext& context);
 
 } // namespace sorvanel

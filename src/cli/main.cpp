@@ -1,9 +1,11 @@
 #include "cli/Commands.h"
 #include "cli/StderrNotifier.h"
+#include "cli/TerminalProgress.h"
 #include "platform/FileOps.h"
 
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -30,6 +34,7 @@ constexpr CommandEntry commands[] = {
     {"title", sorvanel::runTitle, 1, unlimited},
     {"dump", sorvanel::runDump, 1, 1},
     {"clean", sorvanel::runClean, 1, unlimited},
+    {"restore", sorvanel::runRestore, 1, unlimited},
 };
 
 constexpr const char* usage =
@@ -45,6 +50,9 @@ constexpr const char* usage =
     "                                    FOLDER gives its song files as the program lists\n"
     "                                    them, with --recursive also those of its\n"
     "                                    sub-folders. A file named twice is cleaned once.\n"
+    "       sorvanel-cli restore [--recursive] FILE|FOLDER...\n"
+    "                                    give cleaned files their backups' bytes back,\n"
+    "                                    taking FILE and FOLDER as clean does\n"
     "       sorvanel-cli --help          print this text\n"
     "\n"
     "Exit status: 0 when every file was done; 1 when a file is not a valid song or could\n"
@@ -63,6 +71,15 @@ bool asksForHelp(const std::vector<std::string>& arguments)
     return false;
 }
 
+bool stderrIsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 int run(const std::vector<std::string>& arguments)
 {
     if (asksForHelp(arguments)) {
@@ -78,7 +95,18 @@ int run(const std::vector<std::string>& arguments)
                 break;
             sorvanel::NativeFileOps files;
             sorvanel::StderrNotifier notifier;
-            int status = command.run({rest, std::cout, files, notifier});
+            // A count on one line, only for a person watching a terminal.
+            std::optional<sorvanel::TerminalProgress> progress;
+            bool restoring = std::strcmp(command.name, "restore") == 0;
+            if ((restoring || std::strcmp(command.name, "clean") == 0) && stderrIsTerminal())
+                progress.emplace(notifier,
+                    restoring ? sorvanel::Texts::ProgressRestoring
+                              : sorvanel::Texts::ProgressCleaning);
+            sorvanel::RunProgress watch;
+            if (progress)
+                watch = std::ref(*progress);
+            int status = command.run({rest, std::cout, files,
+                progress ? static_cast<sorvanel::Notifier&>(*progress) : notifier, watch});
             std::cout.flush();
             return status;
         }

@@ -49,6 +49,26 @@ inline constexpr TextPair TextFiles{"Textdateien (*.txt)", "Text files (*.txt)"}
 inline constexpr TextPair LogNotSaved{
     "Das Protokoll konnte nicht gespeichert werden:", "The log could not be saved:"};
 
+// Long runs, the preview and restoring originals. Formats with "%zu" take the file's number
+// and the number of files; the tool tip's "%s" takes the backup's name.
+inline constexpr TextPair ProgressReading{"Lese %zu von %zu", "Reading %zu of %zu"};
+inline constexpr TextPair ProgressCleaning{"Säubere %zu von %zu", "Cleaning %zu of %zu"};
+inline constexpr TextPair ProgressChecking{"Prüfe %zu von %zu", "Checking %zu of %zu"};
+inline constexpr TextPair ProgressRestoring{
+    "Stelle %zu von %zu wieder her", "Restoring %zu of %zu"};
+inline constexpr TextPair Stopping{"Wird angehalten …", "Stopping …"};
+inline constexpr TextPair PreviewCommand{"Vorschau…", "Preview…"};
+inline constexpr TextPair RestoreOriginalsCommand{
+    "Originale wiederherstellen", "Restore Originals"};
+inline constexpr TextPair PreviewLogCaption{
+    "Protokoll – Vorschau (nichts wurde geschrieben)", "Protokoll – Preview (nothing was written)"};
+inline constexpr TextPair RestoredHeader{
+    "Aus der Sicherung wiederhergestellt:", "Restored from backup:"};
+inline constexpr TextPair NoOriginalRestored{
+    "<Kein Original wiederhergestellt>", "<no original restored>"};
+inline constexpr TextPair BackupToolTip{
+    "Sicherung des Originals vorhanden: %s", "Backup of the original: %s"};
+
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};
 inline constexpr TextPair DeleteAllSysExEvents{

@@ -95,9 +95,6 @@ MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
         connect(m_helpButton, &QPushButton::clicked, this, &MainDialog::OnHelpButton);
     if (m_fileList) {
         connect(m_fileList, &ColumnListView::itemChanged, this, &MainDialog::OnListItemChanged);
-        m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(
-            m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnListContextMenu);
     }
 
     OnInitDialog();
@@ -169,6 +166,7 @@ void MainDialog::OnInitDialog()
         control(ManualButton)->hide();
     }
 
+    setUpFileListCommands();
     restorePlacement();
     UpdateButtons();
     showFolder();
@@ -278,17 +276,15 @@ void MainDialog::ScanFolder()
         return;
     {
         WaitCursor busy;
-        bool includeSubfolders =
-            m_services.store->GetProfileInt(settingsSection, includeSubfoldersValueName, 0) != 0;
-        std::vector<MidiFileEntry> found =
-            scanFolder(m_folder, *m_services.files, *m_services.notifier, includeSubfolders);
+        bool cancelled = false;
+        std::vector<MidiFileEntry> found = readFolder(cancelled);
         m_entries.reserve(std::max<std::size_t>(found.size(), 1000));
         for (MidiFileEntry& entry : found)
             m_entries.push_back(std::move(entry));
         if (m_fileList)
             for (std::size_t i = 0; i < m_entries.size(); ++i)
                 m_fileList->InsertItem(static_cast<int>(i), 0);
-        if (m_entries.empty())
+        if (m_entries.empty() && !cancelled)
             m_services.notifier->notify(Texts::NoMidiFilesFound.pick());
     }
     UpdateButtons();
@@ -361,15 +357,9 @@ void MainDialog::dropEvent(QDropEvent* event)
     activateWindow();
 }
 
-void MainDialog::OnListContextMenu(const QPoint& position)
+bool MainDialog::includesSubfolders() const
 {
-    QMenu menu(this);
-    QAction* include = menu.addAction(qs(Texts::IncludeSubfolders.pick()));
-    include->setCheckable(true);
-    include->setChecked(
-        m_services.store->GetProfileInt(settingsSection, includeSubfoldersValueName, 0) != 0);
-    connect(include, &QAction::toggled, this, &MainDialog::OnIncludeSubfolders);
-    menu.exec(m_fileList->viewport()->mapToGlobal(position));
+    return m_services.store->GetProfileInt(settingsSection, includeSubfoldersValueName, 0) != 0;
 }
 
 void MainDialog::OnIncludeSubfolders(bool include)
@@ -394,28 +384,14 @@ void MainDialog::OnSelectAll()
 
 void MainDialog::OnClean()
 {
-    std::optional<CleanOptions> options = m_services.askCleanOptions(this);
-    if (options) {
-        std::vector<std::size_t> rows;
-        int selected = m_fileList ? m_fileList->GetSelectedCount() : 0;
-        if (selected > 0) {
-            std::vector<int> indices(static_cast<std::size_t>(selected));
-            indices.resize(static_cast<std::size_t>(m_fileList->GetSelectedRows(indices)));
-            rows.assign(indices.begin(), indices.end());
-        }
-        CleanRunResult result;
-        {
-            WaitCursor busy;
-            result = cleanFiles(
-                m_entries, rows, *options, *m_services.files, *m_services.notifier, UiLanguage());
-            if (m_fileList)
-                for (std::size_t row : result.finishedRows)
-                    m_fileList->DeselectRow(static_cast<int>(row));
-        }
-        if (m_fileList)
-            m_fileList->viewport()->update();
-        m_services.showLog(this, result.logLines);
+    // Shift+Clean shows what a clean would do without writing.
+    if (QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier)) {
+        OnPreview();
+        return;
     }
+    std::optional<CleanOptions> options = m_services.askCleanOptions(this);
+    if (options)
+        m_services.showLog(this, runCleaning(*options, false));
     UpdateButtons();
     if (m_fileList)
         m_fileList->setFocus();

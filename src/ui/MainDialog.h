@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class QAction;
+class QPoint;
 class QPushButton;
 
 namespace sorvanel {
@@ -42,6 +44,8 @@ struct MainDialogServices
     std::function<std::optional<CleanOptions>(QWidget* parent)> askCleanOptions;
     /// The log window over the lines of a run.
     std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showLog;
+    /// The log window of a preview, captioned as one; when not set, `showLog` serves.
+    std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showPreviewLog;
     /// Opens `document` (a name relative to `directory`) with the desktop's viewer.
     std::function<void(const QString& directory, const QString& document)> openDocument;
 };
@@ -103,6 +107,10 @@ public:
     /// Replaces the entries and rows with the song files of `folder`.
     void ScanFolder();
 
+    /// The file list's context-menu commands "Preview…" and "Restore Originals".
+    QAction* previewAction() const { return m_previewAction; }
+    QAction* restoreAction() const { return m_restoreAction; }
+
 public slots:
     void accept() override;
     void reject() override;
@@ -115,6 +123,12 @@ public slots:
     void OnListItemChanged();
     /// Stores whether scans include sub-folders and lists the current folder again that way.
     void OnIncludeSubfolders(bool include);
+    /// Runs the options dialog and, on OK, the clean run without writing; shows its log.
+    void OnPreview();
+    /// Gives the selected files that have a backup their former bytes back.
+    void OnRestoreOriginals();
+    /// The file list's context menu at `position` (in the list's viewport).
+    void OnFileListMenu(const QPoint& position);
 
 protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;
@@ -136,10 +150,22 @@ private:
     void showFolder();
     /// Makes `folder` the current folder, as a confirmed choice, and lists it.
     void openFolder(std::string folder);
-    void OnListContextMenu(const QPoint& position);
+    void setUpFileListCommands();
+    /// Whether scans include sub-folders (the stored choice).
+    bool includesSubfolders() const;
+    std::vector<std::size_t> selectedRows() const;
+    bool anySelectedHasBackup() const;
+    /// Cleans (or with `preview` only checks) the selected files under the progress window,
+    /// takes the finished ones out of the selection unless previewing; the log's lines.
+    std::vector<std::string> runCleaning(const CleanOptions& options, bool preview);
+    /// The song files of `folder`, read under the progress window; `cancelled` tells whether
+    /// the user stopped the scan (the files read until then are the result).
+    std::vector<MidiFileEntry> readFolder(bool& cancelled);
 
     MainDialogServices m_services;
     ColumnListView* m_fileList = nullptr;
+    QAction* m_previewAction = nullptr;
+    QAction* m_restoreAction = nullptr;
     QPushButton* m_helpButton = nullptr;
     std::string m_folder;
     QString m_startDirectory;

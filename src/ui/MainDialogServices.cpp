@@ -1,3 +1,4 @@
+#include "settings/Texts.h"
 #include "ui/CleanOptionsDialog.h"
 #include "ui/LanguageChooser.h"
 #include "ui/LogDialog.h"
@@ -33,6 +34,12 @@ MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifi
     };
     s.showLog = [](QWidget* parent, const std::vector<std::string>& lines) {
         LogDialog log(lines, parent);
+        log.exec();
+    };
+    s.showPreviewLog = [](QWidget* parent, const std::vector<std::string>& lines) {
+        LogDialog log(lines, parent);
+        log.setWindowTitle(QString::fromUtf8(Texts::PreviewLogCaption.pick().data(),
+            static_cast<qsizetype>(Texts::PreviewLogCaption.pick().size())));
         log.exec();
     };
     s.openDocument = &openDocumentWithDesktop;

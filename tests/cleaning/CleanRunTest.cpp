@@ -179,6 +179,88 @@ TEST(CleanRun, SecondRunKeepsTheFirstBackupAndSyncsBeforeReplacing)
     EXPECT_TRUE(notifier.texts.empty());
 }
 
+TEST(CleanRun, ProgressSeesEachFileAndStopsBetweenFiles)
+{
+    struct Row
+    {
+        const char* name;
+        std::size_t stopBefore; // the run's index at which the callback says stop
+        std::vector<std::size_t> finished;
+        std::size_t logLines;
+    };
+    const Row rows[] = {
+        {"stop before the first", 0, {}, 1},
+        {"stop before the second", 1, {0}, 3},
+        {"never stop", 9, {0, 1}, 4},
+    };
+    for (const Row& row : rows) {
+        Folder folder;
+        folder.add("a.mid", dirty);
+        folder.add("b.mid", dirty);
+        RecordingNotifier notifier;
+        std::vector<std::string> seen;
+        RunProgress progress = [&](std::size_t index, std::size_t count, const std::string& name) {
+            seen.push_back(std::to_string(index) + "/" + std::to_string(count) + " " + name);
+            return index != row.stopBefore;
+        };
+        CleanRunResult result = cleanFiles(folder.entries, allRows(folder), deleteControllers(),
+            folder.files, notifier, Language::English, false, progress);
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(result.cancelled, row.stopBefore < 2);
+        EXPECT_FALSE(result.stoppedEarly);
+        EXPECT_EQ(result.finishedRows, row.finished);
+        EXPECT_EQ(result.logLines.size(), row.logLines);
+        EXPECT_EQ(seen.front(), "0/2 a.mid");
+        EXPECT_EQ(seen.size(), std::min<std::size_t>(row.stopBefore + 1, 2));
+        EXPECT_EQ(*folder.file("b.mid"), row.finished.size() == 2 ? cleaned : dirty);
+        EXPECT_EQ(folder.file("b.mid.bak") != nullptr, row.finished.size() == 2);
+    }
+}
+
+// Cleaning can give back a file's very bytes: a second run with the same options takes out the
+// resets the first one inserted and puts them in again. Such a file is left alone entirely.
+TEST(CleanRun, IdenticalBytesAreNotRewritten)
+{
+    CleanOptions options = deleteControllers();
+    options.InsertMidiReset = 1;
+    Folder first;
+    first.add("a.mid", dirty);
+    RecordingNotifier quiet;
+    cleanFiles(first.entries, {0}, options, first.files, quiet, Language::English);
+    const Bytes once = *first.file("a.mid");
+    ASSERT_EQ(once.size(), cleaned.size() + 4) << "a reset was inserted";
+    struct Row
+    {
+        const char* name;
+        Bytes contents;
+        bool rewritten;
+    };
+    const Row rows[] = {
+        {"first run", dirty, true},
+        {"second run: same bytes", once, false},
+        {"same song wrapped: written bare", test::riff(once), true},
+    };
+    for (const Row& row : rows) {
+        for (bool dryRun : {false, true}) {
+            Folder folder;
+            folder.add("a.mid", row.contents);
+            test::FaultyFileOps files(folder.files);
+            RecordingNotifier notifier;
+            CleanRunResult result = cleanFiles(
+                folder.entries, {0}, options, files, notifier, Language::English, dryRun);
+            SCOPED_TRACE(std::string(row.name) + (dryRun ? ", dry run" : ""));
+            EXPECT_EQ(result.finishedRows, std::vector<std::size_t>{0}) << "deselected";
+            EXPECT_EQ(result.logLines.size(), row.rewritten ? 3u : 1u);
+            EXPECT_EQ(folder.file("a.mid.bak") != nullptr, row.rewritten && !dryRun);
+            if (!row.rewritten) {
+                EXPECT_EQ(
+                    files.log, (std::vector<std::string>{"open /songs/a.mid", "read /songs/a.mid"}))
+                    << "nothing but the read";
+            }
+        }
+    }
+}
+
 TEST(CleanRun, LogLineAlignsCounts)
 {
     EXPECT_EQ(formatLogLine("x.mid", 3, 12, 16), "x.mid\t   3\t  12\t  16");

@@ -175,6 +175,25 @@ TEST(FileList, ScanListsValidSongFilesSortedWithTitles)
     EXPECT_NE(notifier.texts[0].find(at("broken.mid")), std::string::npos);
 }
 
+TEST(FileList, ScanStoppedHalfwayListsTheFirstFilesByName)
+{
+    test::MemoryFileOps files;
+    for (const char* name : {"d.mid", "B.mid", "a.mid", "c.mid", "skip.txt"})
+        files.files[std::string("/f/") + name] = {};
+    RecordingNotifier notifier;
+    std::vector<std::string> read;
+    std::vector<MidiFileEntry> entries = scanFolder("/f", files, notifier, false,
+        [&](std::size_t index, std::size_t count, const std::string& name) {
+            EXPECT_EQ(count, 4u);
+            read.push_back(name);
+            return index < 2;
+        });
+    EXPECT_EQ(read, (std::vector<std::string>{"a.mid", "B.mid", "c.mid"}));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].fileName, "a.mid");
+    EXPECT_EQ(entries[1].fileName, "B.mid");
+}
+
 TEST(FileList, MissingOrEmptyFolderGivesNothingQuietly)
 {
     NativeFileOps files;

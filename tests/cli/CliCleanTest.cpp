@@ -55,12 +55,12 @@ protected:
     };
 
     /// Runs the tool with its settings kept inside the test's folder.
-    Outcome run(const std::string& arguments)
+    Outcome run(const std::string& arguments, const std::string& commandName = "clean")
     {
         fs::path out = m_root / "stdout", err = m_root / "stderr";
         std::string command = "HOME=" + m_root.string()
-            + " XDG_CONFIG_HOME=" + (m_root / "config").string() + " " + SORVANEL_CLI + " clean "
-            + arguments + " >" + out.string() + " 2>" + err.string();
+            + " XDG_CONFIG_HOME=" + (m_root / "config").string() + " " + SORVANEL_CLI + " "
+            + commandName + " " + arguments + " >" + out.string() + " 2>" + err.string();
         int result = std::system(command.c_str());
         Outcome outcome;
         outcome.status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
@@ -212,6 +212,28 @@ TEST_F(CliCleanTest, WrongUsageAndRefusedOptionsGiveStatusTwo)
     EXPECT_EQ(contents("a.mid"), dirty);
     // A slot of a group that is off is not checked, as in the options dialog.
     EXPECT_EQ(run("--option InsertMidiReset=1 --option ManufacturerId1=ZZ " + a).status, 0);
+}
+
+TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
+{
+    std::string a = song("a.mid", dirty);
+    song("b.mid", clean);
+    ASSERT_EQ(run(controllersOnly + folder()).status, 0);
+    ASSERT_NE(contents("a.mid"), dirty);
+
+    Outcome restored = run(folder(), "restore");
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(restored.out, "Restored from backup:\n\na.mid\n");
+    EXPECT_EQ(contents("a.mid"), dirty);
+    EXPECT_FALSE(fs::exists(a + ".bak"));
+
+    Outcome again = run(a, "restore");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out, "<no original restored>\n");
+
+    Outcome wrong = run("--dry-run " + a, "restore");
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.err, "Unknown or incomplete option \"--dry-run\"\n");
 }
 
 TEST_F(CliCleanTest, StoredOptionsComeFromTheProgramsSettings)

@@ -1,0 +1,213 @@
+// The main window's long runs (folder scan, clean, preview, restoring originals) under the
+// progress window, and the file list's context menu and backup tool tips.
+#include "cleaning/CleanRun.h"
+#include "cleaning/FileList.h"
+#include "cleaning/Restore.h"
+#include "platform/FileOps.h"
+#include "platform/Notifier.h"
+#include "platform/qt/WaitCursor.h"
+#include "settings/Texts.h"
+#include "song/SongTitle.h"
+#include "ui/MainDialog.h"
+#include "ui/ProgressRun.h"
+#include "ui/TextDecoding.h"
+#include "ui/controls/ColumnListView.h"
+
+#include <QAction>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace sorvanel::ui {
+
+namespace {
+
+QString qs(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+/// Answers tool-tip requests of a widget with a function.
+class ToolTipFilter : public QObject
+{
+public:
+    ToolTipFilter(QWidget* watched, std::function<QString(const QPoint&)> text)
+        : QObject(watched)
+        , m_text(std::move(text))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        auto* help = static_cast<QHelpEvent*>(event);
+        QString text = m_text(help->pos());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text);
+        return true;
+    }
+
+private:
+    std::function<QString(const QPoint&)> m_text;
+};
+
+} // namespace
+
+void MainDialog::setUpFileListCommands()
+{
+    m_previewAction = new QAction(qs(Texts::PreviewCommand.pick()), this);
+    m_restoreAction = new QAction(qs(Texts::RestoreOriginalsCommand.pick()), this);
+    connect(m_previewAction, &QAction::triggered, this, &MainDialog::OnPreview);
+    connect(m_restoreAction, &QAction::triggered, this, &MainDialog::OnRestoreOriginals);
+    if (!m_fileList)
+        return;
+    m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
+    // A file with a backup says so when the pointer rests on its row; the texts stay as they are.
+    new ToolTipFilter(m_fileList->viewport(), [this](const QPoint& position) {
+        int row = m_fileList->indexAt(position).row();
+        if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+            return QString();
+        const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
+        if (!hasBackup(*m_services.files, entry.fullPath))
+            return QString();
+        char text[1024];
+        std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
+            (entry.fileName + ".bak").c_str());
+        return decodeStoredText(text);
+    });
+}
+
+std::vector<std::size_t> MainDialog::selectedRows() const
+{
+    int selected = m_fileList ? m_fileList->GetSelectedCount() : 0;
+    if (selected <= 0)
+        return {};
+    std::vector<int> indices(static_cast<std::size_t>(selected));
+    indices.resize(static_cast<std::size_t>(m_fileList->GetSelectedRows(indices)));
+    return std::vector<std::size_t>(indices.begin(), indices.end());
+}
+
+bool MainDialog::anySelectedHasBackup() const
+{
+    for (std::size_t row : selectedRows())
+        if (row < m_entries.size() && hasBackup(*m_services.files, m_entries[row].fullPath))
+            return true;
+    return false;
+}
+
+void MainDialog::OnFileListMenu(const QPoint& position)
+{
+    if (!m_fileList)
+        return;
+    bool anySelected = m_fileList->GetSelectedCount() > 0;
+    m_previewAction->setEnabled(anySelected);
+    m_restoreAction->setEnabled(anySelected && anySelectedHasBackup());
+    QMenu menu(this);
+    menu.addAction(m_previewAction);
+    menu.addAction(m_restoreAction);
+    menu.addSeparator();
+    QAction* include = menu.addAction(qs(Texts::IncludeSubfolders.pick()));
+    include->setCheckable(true);
+    include->setChecked(includesSubfolders());
+    connect(include, &QAction::toggled, this, &MainDialog::OnIncludeSubfolders);
+    menu.exec(m_fileList->viewport()->mapToGlobal(position));
+}
+
+std::vector<MidiFileEntry> MainDialog::readFolder(bool& cancelled)
+{
+    std::vector<MidiFileEntry> found;
+    ProgressRun run(this, *m_services.notifier);
+    run.run([&](ProgressRun::Work& work) {
+        found = scanFolder(m_folder, *m_services.files, work.notifier, includesSubfolders(),
+            work.progress(Texts::ProgressReading, true));
+    });
+    cancelled = run.cancelled();
+    return found;
+}
+
+std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bool preview)
+{
+    std::vector<std::size_t> rows = selectedRows();
+    CleanRunResult result;
+    {
+        WaitCursor busy;
+        ProgressRun run(this, *m_services.notifier);
+        // The files done leave the selection as the run goes on.
+        std::size_t deselected = 0;
+        if (m_fileList && !preview)
+            run.advanced = [&](std::size_t index) {
+                for (; deselected < std::min(index, rows.size()); ++deselected)
+                    m_fileList->DeselectRow(static_cast<int>(rows[deselected]));
+            };
+        run.run([&](ProgressRun::Work& work) {
+            result = cleanFiles(m_entries, rows, options, *m_services.files, work.notifier,
+                UiLanguage(), preview,
+                work.progress(preview ? Texts::ProgressChecking : Texts::ProgressCleaning, true));
+        });
+        if (m_fileList && !preview)
+            for (std::size_t row : result.finishedRows)
+                m_fileList->DeselectRow(static_cast<int>(row));
+    }
+    if (m_fileList)
+        m_fileList->viewport()->update();
+    return std::move(result.logLines);
+}
+
+void MainDialog::OnPreview()
+{
+    // The options dialog stores what the user confirms; nothing else changes.
+    if (std::optional<CleanOptions> options = m_services.askCleanOptions(this)) {
+        std::vector<std::string> lines = runCleaning(*options, true);
+        (m_services.showPreviewLog ? m_services.showPreviewLog : m_services.showLog)(this, lines);
+    }
+    UpdateButtons();
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+void MainDialog::OnRestoreOriginals()
+{
+    std::vector<std::size_t> rows = selectedRows();
+    RestoreRunResult result;
+    std::vector<std::pair<std::size_t, std::string>> titles;
+    {
+        WaitCursor busy;
+        ProgressRun run(this, *m_services.notifier);
+        run.run([&](ProgressRun::Work& work) {
+            result = restoreFiles(m_entries, rows, *m_services.files, work.notifier, UiLanguage(),
+                work.progress(Texts::ProgressRestoring, true));
+            // The restored bytes may carry another title. This part is not stopped: a file
+            // that got its former bytes back must show their title.
+            RunProgress reading = work.progress(Texts::ProgressReading, false);
+            SongTitleReader titleReader;
+            for (std::size_t i = 0; i < result.restoredRows.size(); ++i) {
+                MidiFileEntry entry = m_entries[result.restoredRows[i]];
+                reading(i, result.restoredRows.size(), entry.fileName);
+                titleReader.read(entry, *m_services.files, work.notifier);
+                titles.emplace_back(result.restoredRows[i], std::move(entry.title));
+            }
+        });
+        for (auto& [row, title] : titles)
+            m_entries[row].title = std::move(title);
+        if (m_fileList)
+            for (std::size_t row : result.finishedRows)
+                m_fileList->DeselectRow(static_cast<int>(row));
+    }
+    if (m_fileList)
+        m_fileList->viewport()->update();
+    m_services.showLog(this, result.logLines);
+    UpdateButtons();
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+} // namespace sorvanel::ui

@@ -1,0 +1,148 @@
+#include "cleaning/Restore.h"
+
+#include "FaultyFileOps.h"
+#include "platform/Notifier.h"
+#include "support/MemoryFileOps.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace sorvanel {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const Bytes former = {1, 2, 3};
+const Bytes cleanedBytes = {4, 5};
+
+/// Files in memory; the names in `others` stand for something that is not a file.
+struct FilesAndOthers : test::MemoryFileOps
+{
+    std::set<std::string> others;
+    EntryKind kindOf(const std::string& path) noexcept override
+    {
+        return others.count(path) != 0 ? EntryKind::Folder : MemoryFileOps::kindOf(path);
+    }
+};
+
+struct Folder
+{
+    FilesAndOthers files;
+    std::vector<MidiFileEntry> entries;
+
+    /// A listed file, with a backup unless `backup` is null.
+    void add(const std::string& name, const Bytes* backup = &former)
+    {
+        files.files["/songs/" + name] = cleanedBytes;
+        if (backup)
+            files.files["/songs/" + name + ".bak"] = *backup;
+        entries.push_back({"/songs/" + name, name, {}});
+    }
+    std::vector<std::size_t> allRows() const
+    {
+        std::vector<std::size_t> rows;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            rows.push_back(i);
+        return rows;
+    }
+};
+
+TEST(Restore, GivesBackTheBackupsAndPassesOverFilesWithout)
+{
+    Folder folder;
+    folder.add("a.mid");
+    folder.add("b.mid", nullptr);
+    folder.add("c.mid", nullptr);
+    folder.files.others.insert("/songs/c.mid.bak"); // holds no former contents
+    folder.add("d.mid");
+    RecordingNotifier notifier;
+    RestoreRunResult result =
+        restoreFiles(folder.entries, {0, 1, 2, 9, 3}, folder.files, notifier, Language::English);
+    EXPECT_EQ(
+        result.logLines, (std::vector<std::string>{"Restored from backup:", "", "a.mid", "d.mid"}));
+    EXPECT_EQ(result.finishedRows, (std::vector<std::size_t>{0, 1, 2, 3}));
+    EXPECT_EQ(result.restoredRows, (std::vector<std::size_t>{0, 3}));
+    EXPECT_FALSE(result.stoppedEarly);
+    EXPECT_EQ(folder.files.files,
+        (std::map<std::string, Bytes>{{"/songs/a.mid", former}, {"/songs/b.mid", cleanedBytes},
+            {"/songs/c.mid", cleanedBytes}, {"/songs/d.mid", former}}));
+    EXPECT_EQ(folder.files.syncCount, 1u);
+    EXPECT_TRUE(notifier.texts.empty());
+
+    // Nothing left to restore, in either language.
+    for (auto [language, line] : {std::pair{Language::English, "<no original restored>"},
+             std::pair{Language::German, "<Kein Original wiederhergestellt>"}}) {
+        RestoreRunResult again =
+            restoreFiles(folder.entries, folder.allRows(), folder.files, notifier, language);
+        EXPECT_EQ(again.logLines, std::vector<std::string>{line});
+        EXPECT_EQ(again.finishedRows.size(), 4u);
+    }
+    EXPECT_EQ(folder.files.syncCount, 1u) << "nothing renamed, nothing to sync";
+}
+
+TEST(Restore, ProgressCanStopBetweenFiles)
+{
+    Folder folder;
+    folder.add("a.mid");
+    folder.add("b.mid");
+    RecordingNotifier notifier;
+    std::vector<std::string> names;
+    RestoreRunResult result = restoreFiles(folder.entries, folder.allRows(), folder.files, notifier,
+        Language::English, [&](std::size_t index, std::size_t count, const std::string& name) {
+            EXPECT_EQ(count, 2u);
+            names.push_back(name);
+            return index == 0;
+        });
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.mid", "b.mid"}));
+    EXPECT_EQ(result.finishedRows, std::vector<std::size_t>{0});
+    EXPECT_EQ(folder.files.files.at("/songs/b.mid"), cleanedBytes);
+    EXPECT_EQ(folder.files.files.at("/songs/b.mid.bak"), former);
+}
+
+// Fails each step of restoring two files in turn: a failed rename leaves the file and its
+// backup as they were, the run stops there with the failure's text, and a file restored
+// before it stays restored; a failed flush at the end is reported after the renames.
+TEST(RestoreFaults, AFailedRenameLeavesBothNamesAsTheyWere)
+{
+    std::set<std::string> failedKinds;
+    for (int failAt = 0;; ++failAt) {
+        Folder folder;
+        folder.add("a.mid");
+        folder.add("b.mid");
+        test::FaultyFileOps files(folder.files);
+        files.failAt = failAt;
+        RecordingNotifier notifier;
+        RestoreRunResult result =
+            restoreFiles(folder.entries, folder.allRows(), files, notifier, Language::English);
+        bool failed = failAt < files.steps;
+        SCOPED_TRACE("failing step " + std::to_string(failAt));
+        std::size_t restored = 0;
+        for (const char* name : {"/songs/a.mid", "/songs/b.mid"}) {
+            const Bytes& now = folder.files.files.at(name);
+            restored += now == former;
+            EXPECT_TRUE(now == former || now == cleanedBytes) << name;
+            EXPECT_EQ(folder.files.files.count(std::string(name) + ".bak"), now == former ? 0u : 1u)
+                << name;
+        }
+        EXPECT_EQ(result.restoredRows.size(), restored);
+        if (!failed) {
+            EXPECT_FALSE(result.stoppedEarly);
+            EXPECT_EQ(restored, 2u);
+            break;
+        }
+        const std::string& step = files.stepsTaken[static_cast<std::size_t>(failAt)];
+        std::string kind = step.substr(0, step.find(' '));
+        failedKinds.insert(kind);
+        EXPECT_EQ(result.stoppedEarly, kind != "sync");
+        EXPECT_EQ(result.syncFailed, kind == "sync");
+        ASSERT_EQ(notifier.texts.size(), 1u);
+        EXPECT_NE(notifier.texts[0].find("Injected"), std::string::npos);
+        ASSERT_LT(failAt, 10) << "the sweep does not end";
+    }
+    EXPECT_EQ(failedKinds, (std::set<std::string>{"resolve", "rename-replace", "sync"}));
+}
+
+} // namespace
+} // namespace sorvanel

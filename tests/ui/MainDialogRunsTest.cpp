@@ -1,0 +1,322 @@
+// The main window's long runs: the progress window and Cancel, the preview, restoring
+// originals, and the file list's context menu.
+#include "MainWindowTestFiles.h"
+#include "platform/FileOps.h"
+#include "platform/Notifier.h"
+#include "settings/Language.h"
+#include "settings/SettingsStore.h"
+#include "ui/MainDialog.h"
+#include "ui/ProgressRun.h"
+#include "ui/controls/ColumnListView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+using namespace sorvanel;
+using namespace sorvanel::ui;
+using sorvanel::test::asBytes;
+using sorvanel::test::Bytes;
+using sorvanel::test::readFile;
+using sorvanel::test::rowTexts;
+using sorvanel::test::writeFile;
+
+namespace {
+
+Bytes song(std::string_view title)
+{
+    using namespace sorvanel::test;
+    return smf({track(hex("00 FF 03") + varLen(static_cast<std::uint32_t>(title.size()))
+        + text(title) + hex("00 90 3C 40 | 00 B0 07 64 | 60 80 3C 00"))});
+}
+
+/// The real file system, reading each file `delayMs` late: a run long enough to watch.
+class SlowFileOps : public PosixFileOps
+{
+public:
+    std::atomic<int> delayMs = 0;
+    void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+        PosixFileOps::readWhole(path, image);
+    }
+};
+
+/// Records messages and whether each came on the GUI thread, where message boxes must open.
+struct GuiThreadNotifier : RecordingNotifier
+{
+    bool allOnGuiThread = true;
+    void notify(std::string_view text) override
+    {
+        allOnGuiThread = allOnGuiThread && QThread::currentThread() == qApp->thread();
+        RecordingNotifier::notify(text);
+    }
+};
+
+struct Harness
+{
+    MemorySettingsStore store;
+    SlowFileOps files;
+    GuiThreadNotifier notifier;
+    QTemporaryDir dir;
+    std::optional<CleanOptions> cleanAnswer;
+    std::vector<std::vector<std::string>> logs;
+    std::vector<std::vector<std::string>> previewLogs;
+    std::unique_ptr<MainDialog> dialog;
+
+    explicit Harness(std::string_view language = "E")
+    {
+        store.WriteProfileString(settingsSection, languageValueName, language);
+        CleanOptions options;
+        options.DeleteAllControlEvents = 1;
+        options.ExceptControlEvents = 0;
+        cleanAnswer = options;
+    }
+
+    QString path(const QString& name) const { return dir.path() + "/" + name; }
+
+    /// Opens the window on the folder as it is now.
+    MainDialog& open()
+    {
+        MainDialogServices s;
+        s.store = &store;
+        s.files = &files;
+        s.notifier = &notifier;
+        s.runLanguageChooser = [] { return false; };
+        s.chooseFolder = [this](QWidget*, const std::string&) {
+            return std::optional<std::string>(dir.path().toStdString());
+        };
+        s.askCleanOptions = [this](QWidget*) { return cleanAnswer; };
+        s.showLog = [this](
+                        QWidget*, const std::vector<std::string>& lines) { logs.push_back(lines); };
+        s.showPreviewLog = [this](QWidget*, const std::vector<std::string>& lines) {
+            previewLogs.push_back(lines);
+        };
+        s.openDocument = [](const QString&, const QString&) {};
+        dialog = std::make_unique<MainDialog>(s);
+        dialog->show();
+        dialog->OnSelectFolder();
+        return *dialog;
+    }
+};
+
+/// Watches for the progress window while a run goes on and acts on it once it shows and
+/// `ready` (when given) holds.
+class ProgressWatcher : public QObject
+{
+public:
+    explicit ProgressWatcher(
+        std::function<void(ProgressDialog*)> act, std::function<bool()> ready = {})
+        : m_act(std::move(act))
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this, ready] {
+            auto* progress = qobject_cast<ProgressDialog*>(QApplication::activeModalWidget());
+            if (!progress || !progress->isVisible() || seen || (ready && !ready()))
+                return;
+            seen = true;
+            m_act(progress);
+        });
+        m_timer.start(10);
+    }
+    bool seen = false;
+
+private:
+    std::function<void(ProgressDialog*)> m_act;
+    QTimer m_timer;
+};
+
+/// The texts and states of the context menu's items as "text:on" or "text:off".
+QStringList menuItems(MainDialog& dialog)
+{
+    QStringList items;
+    QTimer::singleShot(0, [&items] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction* action : menu->actions())
+            if (!action->isSeparator())
+                items << action->text() + (action->isEnabled() ? ":on" : ":off");
+        menu->close();
+    });
+    dialog.OnFileListMenu(QPoint(5, 5));
+    return items;
+}
+
+} // namespace
+
+class MainDialogRunsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void contextMenuOffersPreviewAndRestore_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("nothing selected")
+            << "E" << QList<int>{}
+            << QStringList{"Preview…:off", "Restore Originals:off", "Include sub-folders:on"};
+        QTest::newRow("no backup")
+            << "E" << QList<int>{1}
+            << QStringList{"Preview…:on", "Restore Originals:off", "Include sub-folders:on"};
+        QTest::newRow("one with a backup")
+            << "E" << QList<int>{0, 1}
+            << QStringList{"Preview…:on", "Restore Originals:on", "Include sub-folders:on"};
+        QTest::newRow("German") << "G" << QList<int>{0}
+                                << QStringList{"Vorschau…:on", "Originale wiederherstellen:on",
+                                       "Unterordner einbeziehen:on"};
+    }
+
+    void contextMenuOffersPreviewAndRestore()
+    {
+        QFETCH(QString, language);
+        Harness h(language.toStdString());
+        writeFile(h.path("a.mid"), song("A"));
+        writeFile(h.path("a.mid.bak"), song("Old"));
+        writeFile(h.path("b.mid"), song("B"));
+        MainDialog& dialog = h.open();
+        QFETCH(QList<int>, selected);
+        for (int row : selected)
+            dialog.fileList()->selectionModel()->select(dialog.fileList()->model()->index(row, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QTEST(menuItems(dialog), "items");
+    }
+
+    void previewWritesNothing()
+    {
+        Harness h;
+        Bytes a = song("A");
+        writeFile(h.path("a.mid"), a);
+        writeFile(h.path("b.mid"), a);
+        MainDialog& dialog = h.open();
+        dialog.fileList()->SelectAllRows();
+        // Shift+Clean, then the menu's command: the same preview.
+        QTest::mouseClick(dialog.controlAs<QPushButton>(MainDialog::CleanButton), Qt::LeftButton,
+            Qt::ShiftModifier);
+        dialog.previewAction()->trigger();
+        QCOMPARE(h.previewLogs.size(), std::size_t{2});
+        QVERIFY(h.logs.empty());
+        QCOMPARE(h.previewLogs[0],
+            std::vector<std::string>({"File\tSysEx\tContr.\tReset", "", "a.mid\t   0\t   1\t   0",
+                "b.mid\t   0\t   1\t   0"}));
+        QCOMPARE(h.previewLogs[1], h.previewLogs[0]);
+        QCOMPARE(readFile(h.path("a.mid")), asBytes(a));
+        QVERIFY(!QFile::exists(h.path("a.mid.bak")));
+        QCOMPARE(dialog.fileList()->GetSelectedCount(), 2);
+
+        // Without Shift the button cleans.
+        QTest::mouseClick(dialog.controlAs<QPushButton>(MainDialog::CleanButton), Qt::LeftButton);
+        QCOMPARE(h.logs.size(), std::size_t{1});
+        QCOMPARE(h.logs[0], h.previewLogs[0]);
+        QVERIFY(QFile::exists(h.path("a.mid.bak")));
+    }
+
+    void restoreOriginalsGivesBackTheFormerBytesAndTitles()
+    {
+        Harness h;
+        Bytes old = song("Old");
+        writeFile(h.path("a.mid"), song("New"));
+        writeFile(h.path("a.mid.bak"), old);
+        writeFile(h.path("b.mid"), song("B"));
+        MainDialog& dialog = h.open();
+        QCOMPARE(rowTexts(dialog), QStringList({"a.mid|New", "b.mid|B"}));
+        dialog.fileList()->SelectAllRows();
+        dialog.restoreAction()->trigger();
+        QCOMPARE(readFile(h.path("a.mid")), asBytes(old));
+        QVERIFY(!QFile::exists(h.path("a.mid.bak")));
+        QCOMPARE(h.logs,
+            std::vector<std::vector<std::string>>({{"Restored from backup:", "", "a.mid"}}));
+        QCOMPARE(rowTexts(dialog), QStringList({"a.mid|Old", "b.mid|B"}));
+        QCOMPARE(dialog.fileList()->GetSelectedCount(), 0);
+        QVERIFY(h.notifier.texts.empty());
+    }
+
+    void cancelStopsALongRunBetweenFiles()
+    {
+        Harness h;
+        constexpr int count = 20;
+        Bytes original = song("S");
+        for (int i = 0; i < count; ++i)
+            writeFile(h.path(QString("%1.mid").arg(i, 2, 10, QChar('0'))), original);
+        MainDialog& dialog = h.open();
+        ColumnListView* list = dialog.fileList();
+        list->SelectAllRows();
+        h.files.delayMs = 60;
+
+        QString shown;
+        bool selectAllRefused = false;
+        bool closedMeanwhile = true;
+        ProgressWatcher watcher(
+            [&](ProgressDialog* progress) {
+                shown = progress->countLabel()->text();
+                // The main window takes no input while the run goes on.
+                QTest::mouseClick(
+                    dialog.controlAs<QPushButton>(MainDialog::SelectAllButton), Qt::LeftButton);
+                QTest::keyClick(list, Qt::Key_Escape);
+                selectAllRefused = !list->IsRowSelected(0);
+                closedMeanwhile = dialog.close();
+                QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+            },
+            // Files done leave the selection as the run goes on.
+            [list] { return !list->IsRowSelected(0); });
+        dialog.OnClean();
+
+        QVERIFY(watcher.seen);
+        QVERIFY2(shown.startsWith("Cleaning ") && shown.endsWith(" of 20"), qPrintable(shown));
+        QVERIFY(selectAllRefused);
+        QVERIFY(!closedMeanwhile);
+        QVERIFY(dialog.isVisible());
+        // The files before the stop are cleaned and deselected, the rest untouched.
+        int done = count - list->GetSelectedCount();
+        QVERIFY2(done > 0 && done < count, qPrintable(QString::number(done)));
+        for (int i = 0; i < count; ++i) {
+            QString name = QString("%1.mid").arg(i, 2, 10, QChar('0'));
+            QCOMPARE(list->IsRowSelected(i), i >= done);
+            QCOMPARE(QFile::exists(h.path(name + ".bak")), i < done);
+            QCOMPARE(readFile(h.path(name)) == asBytes(original), i >= done);
+        }
+        QCOMPARE(h.logs.size(), std::size_t{1});
+        QCOMPARE(h.logs[0].size(), static_cast<std::size_t>(done + 2));
+        QVERIFY(h.notifier.texts.empty());
+    }
+
+    void shortRunShowsNoProgressWindow()
+    {
+        Harness h;
+        writeFile(h.path("a.mid"), song("A"));
+        MainDialog& dialog = h.open();
+        dialog.fileList()->SelectAllRows();
+        ProgressWatcher watcher([](ProgressDialog* progress) { progress->reject(); });
+        dialog.OnClean();
+        QVERIFY(!watcher.seen);
+        QCOMPARE(h.logs.size(), std::size_t{1});
+    }
+
+    void messagesOfARunAreShownOnTheGuiThread()
+    {
+        Harness h;
+        writeFile(h.path("a.mid"), song("A"));
+        MainDialog& dialog = h.open();
+        writeFile(h.path("a.mid"), sorvanel::test::hex("4D 54 68 64"));
+        dialog.fileList()->SelectAllRows();
+        dialog.OnClean();
+        QCOMPARE(h.notifier.texts.size(), std::size_t{1});
+        QVERIFY(h.notifier.texts[0].find("a.mid") != std::string::npos);
+        QVERIFY(h.notifier.allOnGuiThread);
+    }
+};
+
+QTEST_MAIN(MainDialogRunsTest)
+#include "MainDialogRunsTest.moc"
