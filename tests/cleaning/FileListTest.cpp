@@ -179,7 +179,7 @@ TEST(FileList, ScanStoppedHalfwayListsTheFirstFilesByName)
 {
     test::MemoryFileOps files;
     for (const char* name : {"d.mid", "B.mid", "a.mid", "c.mid", "skip.txt"})
-        files.files[std::string("/f/") + name] = {};
+        files.files[joinPath("/f", name)] = {};
     RecordingNotifier notifier;
     std::vector<std::string> read;
     std::vector<MidiFileEntry> entries = scanFolder("/f", files, notifier, false,
