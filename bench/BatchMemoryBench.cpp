@@ -78,7 +78,7 @@ void BM_FolderTitles(benchmark::State& state)
     Bytes song = songFile({1'500, 1'500, 1'500}); // about 17 KB
     for (std::size_t i = 0; i < fileCount; ++i)
         writeFile(folder / ("song" + std::to_string(i) + ".mid"), song);
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     for (auto _ : state) {
         std::vector<MidiFileEntry> entries = listMidiFiles(folder.string(), files, notifier);
@@ -106,7 +106,7 @@ double peakOfRun(const std::vector<std::string>& paths)
             rows.push_back(entries.size());
             entries.push_back({path, path, {}});
         }
-        PosixFileOps files;
+        NativeFileOps files;
         RecordingNotifier notifier;
         CleanOptions options;
         options.DeleteAllControlEvents = 1;

@@ -116,7 +116,7 @@ void BM_ReadParseCleanEncode(benchmark::State& state)
     auto folder = benchFolder("large");
     auto path = (folder / "large.mid").string();
     writeFile(path, songFile(static_cast<std::size_t>(state.range(0)), 4));
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     CleanOptions options = benchOptions();
     Bytes image, output;
@@ -147,7 +147,7 @@ void BM_PlainRead(benchmark::State& state)
     auto folder = benchFolder("plain");
     auto path = (folder / "large.mid").string();
     writeFile(path, songFile(static_cast<std::size_t>(state.range(0)), 4));
-    PosixFileOps files;
+    NativeFileOps files;
     Bytes image;
     for (auto _ : state) {
         files.readWhole(path, image);
@@ -173,7 +173,7 @@ void BM_BatchRunSmallFiles(benchmark::State& state)
         entries.push_back({(folder / name).string(), name, {}});
         rows.push_back(i);
     }
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     CleanOptions options = benchOptions();
     for (auto _ : state) {

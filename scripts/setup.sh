@@ -16,6 +16,7 @@ if [ "${1:-}" != "--program" ]; then
         libgtest-dev libgmock-dev libbenchmark-dev
         xvfb xauth openbox imagemagick xdotool
         dpkg-dev file lintian
+        g++-mingw-w64-x86-64-posix wine wine64
     )
 fi
 

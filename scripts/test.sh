@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every check: formatting, all tests (plain and under
-# AddressSanitizer + UndefinedBehaviorSanitizer), the Debian package and a bounded fuzz run.
+# AddressSanitizer + UndefinedBehaviorSanitizer), the Debian package, a bounded fuzz run, and the
+# Windows build with its tests under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -37,5 +38,7 @@ for target in "${targets[@]}"; do
     "$target" -max_total_time="$per_target" -timeout=10 -rss_limit_mb=4096 \
         -print_final_stats=1 "$corpus" tests/data 2>&1 | tail -n 12
 done
+
+scripts/windows-check.sh build/src/cli/sorvanel-cli
 
 echo "== Everything passed"

@@ -64,9 +64,13 @@ bool isListableName(std::string_view name)
 
 std::string joinPath(const std::string& folder, const std::string& name)
 {
-    if (folder.empty() || folder.back() == '/')
+    if (folder.empty() || isPathSeparator(folder.back()))
         return folder + name;
-    return folder + "/" + name;
+#ifdef _WIN32
+    if (folder.size() == 2 && folder[1] == ':')
+        return folder + name; // "C:a.mid" is in the current folder of that drive
+#endif
+    return folder + pathSeparator + name;
 }
 
 namespace {

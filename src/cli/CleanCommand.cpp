@@ -105,12 +105,6 @@ std::optional<CleanOptions> startingOptions(bool stored, [[maybe_unused]] Notifi
 #endif
 }
 
-std::string nameOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 /// Passes messages on and counts them.
 class CountingNotifier : public Notifier
 {

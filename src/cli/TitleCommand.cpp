@@ -4,7 +4,6 @@
 #include "platform/Notifier.h"
 #include "song/SongTitle.h"
 
-#include <filesystem>
 #include <ostream>
 
 namespace sorvanel {
@@ -33,8 +32,8 @@ int runTitle(const CommandContext& context)
             onlyPaths = true;
             continue;
         }
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
+        // Through the file layer: it reads the UTF-8 name as such on every system.
+        if (context.files.kindOf(path) == EntryKind::Folder) {
             // A folder stands for the songs the file list shows of it.
             try {
                 auto listed = recursive
@@ -50,7 +49,7 @@ int runTitle(const CommandContext& context)
         }
         MidiFileEntry entry;
         entry.fullPath = path;
-        entry.fileName = path.substr(path.find_last_of('/') + 1);
+        entry.fileName = nameOf(path);
         if (!titles.read(entry, context.files, context.notifier)) {
             status = 1;
             continue;

@@ -7,8 +7,15 @@
 #include <iostream>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -64,34 +71,41 @@ bool asksForHelp(const std::vector<std::string>& arguments)
     return false;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+bool stderrIsTerminal()
 {
-    if (asksForHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(STDERR_FILENO) != 0;
+#endif
+}
+
+int run(const std::vector<std::string>& arguments)
+{
+    if (asksForHelp(arguments)) {
         std::cout << usage;
         return 0;
     }
-    if (argc >= 2) {
+    if (!arguments.empty()) {
         for (const CommandEntry& command : commands) {
-            if (std::strcmp(argv[1], command.name) != 0)
+            if (arguments[0] != command.name)
                 continue;
-            std::vector<std::string> arguments(argv + 2, argv + argc);
-            if (arguments.size() < command.minArguments || arguments.size() > command.maxArguments)
+            std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
+            if (rest.size() < command.minArguments || rest.size() > command.maxArguments)
                 break;
-            sorvanel::PosixFileOps files;
+            sorvanel::NativeFileOps files;
             sorvanel::StderrNotifier notifier;
             // A count on one line, only for a person watching a terminal.
             std::optional<sorvanel::TerminalProgress> progress;
             bool restoring = std::strcmp(command.name, "restore") == 0;
-            if ((restoring || std::strcmp(command.name, "clean") == 0) && ::isatty(STDERR_FILENO))
+            if ((restoring || std::strcmp(command.name, "clean") == 0) && stderrIsTerminal())
                 progress.emplace(notifier,
                     restoring ? sorvanel::Texts::ProgressRestoring
                               : sorvanel::Texts::ProgressCleaning);
             sorvanel::RunProgress watch;
             if (progress)
                 watch = std::ref(*progress);
-            int status = command.run({arguments, std::cout, files,
+            int status = command.run({rest, std::cout, files,
                 progress ? static_cast<sorvanel::Notifier&>(*progress) : notifier, watch});
             std::cout.flush();
             return status;
@@ -100,3 +114,31 @@ int main(int argc, char** argv)
     std::cerr << usage;
     return 2;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// Windows hands the arguments over as UTF-16; everything inside works in UTF-8. Output is
+// written as it is, with LF line ends, as on every other system.
+extern "C" int wmain(int argc, wchar_t** argv);
+extern "C" int wmain(int argc, wchar_t** argv)
+{
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    ::SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> arguments;
+    try {
+        for (int i = 1; i < argc; ++i)
+            arguments.push_back(sorvanel::toUtf8(argv[i]));
+    } catch (const std::exception& error) {
+        std::cerr << error.what() << '\n';
+        return 2;
+    }
+    return run(arguments);
+}
+#else
+int main(int argc, char** argv)
+{
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -3,6 +3,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -18,12 +19,15 @@ public:
     FileError(std::string operation, std::string path, int errorNumber);
     /// With a reason of our own in place of the system's text.
     FileError(std::string operation, std::string path, const std::string& reason);
+    /// With the system's own text for the failure, and the errno value nearest to it.
+    FileError(std::string operation, std::string path, int errorNumber, const std::string& reason);
     /// The same failure with a sentence added to its text.
     FileError(const FileError& failure, const std::string& addition);
 
     const std::string& operation() const { return m_operation; }
     const std::string& path() const { return m_path; }
-    /// The errno value behind the failure (0 when there was none).
+    /// The errno value behind the failure (0 when there was none); on Windows the one that
+    /// means the same as the system's error code.
     int errorNumber() const { return m_errorNumber; }
 
 private:
@@ -133,9 +137,32 @@ public:
     virtual std::vector<FolderItem> listFolder(const std::string& folder) = 0;
 };
 
-/// The folder part of `path` ("." for a bare name, "/" for a name in the root).
+#ifdef _WIN32
+/// What this platform puts between a folder and a name, and what it accepts there.
+constexpr char pathSeparator = '\\';
+constexpr const char* pathSeparators = "/\\";
+#else
+constexpr char pathSeparator = '/';
+constexpr const char* pathSeparators = "/";
+#endif
+
+constexpr bool isPathSeparator(char c)
+{
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+/// The folder part of `path` ("." for a bare name, the root for a name in the root: "/", and
+/// on Windows "C:\\" or "C:").
 std::string folderOf(const std::string& path);
 
+/// The last component of `path`, without its folder.
+std::string nameOf(const std::string& path);
+
+#ifndef _WIN32
 /// The real file system (POSIX).
 class PosixFileOps : public FileOps
 {
@@ -156,5 +183,41 @@ public:
     void syncFolder(const std::string& folder) override;
     std::vector<FolderItem> listFolder(const std::string& folder) override;
 };
+
+using NativeFileOps = PosixFileOps;
+#else
+/// The real file system (Windows). Paths are UTF-8 here and UTF-16 at the system's calls.
+class Win32FileOps : public FileOps
+{
+public:
+    void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
+    EntryKind kindOf(const std::string& path) noexcept override;
+    std::optional<FileIdentity> identify(const std::string& path) noexcept override;
+    std::string resolveLinks(const std::string& path) override;
+    void checkWritable(const std::string& path) override;
+    std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
+        std::size_t size, bool sync) override;
+    bool makeBackup(const std::string& path, const std::string& backupPath,
+        const std::uint8_t* former, std::size_t formerSize) override;
+    void renameNoReplace(const std::string& from, const std::string& to) override;
+    void renameReplace(const std::string& from, const std::string& to) override;
+    void removeQuietly(const std::string& path) noexcept override;
+    void removeLeftovers(const std::string& folder) noexcept override;
+    void syncFolder(const std::string& folder) override;
+    std::vector<FolderItem> listFolder(const std::string& folder) override;
+
+private:
+    /// Files written without a flush, under the names they have now: a folder's sync flushes
+    /// them (Windows flushes files, not folders).
+    std::mutex m_lock;
+    std::vector<std::string> m_unflushed;
+};
+
+/// UTF-8 to UTF-16 and back; text that is not valid UTF-8 throws `FileError` naming `path`.
+std::wstring toWide(const std::string& text);
+std::string toUtf8(const std::wstring& text);
+
+using NativeFileOps = Win32FileOps;
+#endif
 
 } // namespace sorvanel

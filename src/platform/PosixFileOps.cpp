@@ -17,16 +17,6 @@ namespace sorvanel {
 
 namespace {
 
-std::string describe(const std::string& operation, const std::string& path, const char* reason)
-{
-    std::string text = operation + " \"" + path + "\"";
-    if (reason != nullptr) {
-        text += ": ";
-        text += reason;
-    }
-    return text;
-}
-
 /// Closes a descriptor when it goes out of scope, unless released.
 class FdGuard
 {
@@ -114,41 +104,6 @@ bool noExclusiveRename(int error)
 }
 
 } // namespace
-
-std::string folderOf(const std::string& path)
-{
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-FileError::FileError(std::string operation, std::string path, int errorNumber)
-    : std::runtime_error(
-        describe(operation, path, errorNumber != 0 ? std::strerror(errorNumber) : nullptr))
-    , m_operation(std::move(operation))
-    , m_path(std::move(path))
-    , m_errorNumber(errorNumber)
-{
-}
-
-FileError::FileError(std::string operation, std::string path, const std::string& reason)
-    : std::runtime_error(describe(operation, path, reason.c_str()))
-    , m_operation(std::move(operation))
-    , m_path(std::move(path))
-    , m_errorNumber(0)
-{
-}
-
-FileError::FileError(const FileError& failure, const std::string& addition)
-    : std::runtime_error(std::string(failure.what()) + addition)
-    , m_operation(failure.m_operation)
-    , m_path(failure.m_path)
-    , m_errorNumber(failure.m_errorNumber)
-{
-}
 
 void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
 {

@@ -1,4 +1,6 @@
-// The run against the real file system: permissions, real renames and real failures.
+// The run against the real file system: permissions, real renames and real failures. The
+// contract is the same on every system; what only POSIX (modes, pipes, links) or only Windows
+// (attributes) can show is marked so.
 #include "FaultyFileOps.h"
 #include "cleaning/CleanRun.h"
 #include "platform/Notifier.h"
@@ -10,10 +12,15 @@
 #include <cstring>
 #include <functional>
 #include <iostream>
-#include <sys/socket.h>
 #include <sys/stat.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 namespace sorvanel {
 namespace {
@@ -33,6 +40,7 @@ CleanOptions deleteControllers()
     return options;
 }
 
+#ifndef _WIN32
 unsigned modeOf(const std::string& path)
 {
     struct stat info
@@ -41,6 +49,20 @@ unsigned modeOf(const std::string& path)
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
+
+/// The system's texts the messages carry.
+constexpr const char* fileExistsText = "File exists";
+constexpr const char* noSuchFileText = "No such file or directory";
+#else
+void setReadOnly(const std::string& path, bool readOnly)
+{
+    ::SetFileAttributesW(
+        toWide(path).c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+constexpr const char* fileExistsText = "exists";
+constexpr const char* noSuchFileText = "not found";
+#endif
 
 CleanRunResult cleanOne(const test::TempFolder& folder, const std::string& name, FileOps& files,
     RecordingNotifier& notifier)
@@ -53,26 +75,33 @@ TEST(CleanRunPosix, ReplacesTheFileKeepingItsPermissionsAndMakesTheBackup)
 {
     test::TempFolder folder;
     folder.write("a.mid", dirty);
+#ifndef _WIN32
     ::chmod((folder / "a.mid").c_str(), 0604);
-    PosixFileOps files;
+#endif
+    NativeFileOps files;
     RecordingNotifier notifier;
     CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
     EXPECT_FALSE(result.stoppedEarly);
     EXPECT_EQ(folder.read("a.mid"), cleaned);
     EXPECT_EQ(folder.read("a.mid.bak"), dirty);
+#ifndef _WIN32
     EXPECT_EQ(modeOf(folder / "a.mid"), 0604u);
     EXPECT_EQ(modeOf(folder / "a.mid.bak"), 0604u);
+#else
+    EXPECT_EQ(::GetFileAttributesW(toWide(folder / "a.mid").c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+#endif
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"a.mid", "a.mid.bak"}));
     EXPECT_TRUE(notifier.texts.empty());
 }
 
+#ifndef _WIN32
 TEST(CleanRunPosix, AnExistingBackupIsKeptEvenWhenItCannotBeRead)
 {
     test::TempFolder folder;
     folder.write("a.mid", dirty);
     folder.write("a.mid.bak", hex("01 02"));
     ::chmod((folder / "a.mid.bak").c_str(), 0);
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     cleanOne(folder, "a.mid", files, notifier);
     EXPECT_EQ(folder.read("a.mid"), cleaned);
@@ -80,13 +109,14 @@ TEST(CleanRunPosix, AnExistingBackupIsKeptEvenWhenItCannotBeRead)
     ::chmod((folder / "a.mid.bak").c_str(), 0600);
     EXPECT_EQ(folder.read("a.mid.bak"), hex("01 02"));
 }
+#endif
 
 TEST(CleanRunPosix, BackupAppearingBetweenTestAndRenameIsNotReplaced)
 {
     test::TempFolder folder;
     folder.write("a.mid", dirty);
     folder.write("a.mid.bak", hex("01"));
-    PosixFileOps real;
+    NativeFileOps real;
     test::FaultyFileOps files(real);
     files.hideFromKindOf = [](const std::string& path) { return path.ends_with(".bak"); };
     RecordingNotifier notifier;
@@ -96,7 +126,7 @@ TEST(CleanRunPosix, BackupAppearingBetweenTestAndRenameIsNotReplaced)
     EXPECT_EQ(folder.read("a.mid"), dirty);
     EXPECT_EQ(folder.names(), (std::vector<std::string>{"a.mid", "a.mid.bak"}));
     ASSERT_EQ(notifier.texts.size(), 1u);
-    EXPECT_NE(notifier.texts[0].find("File exists"), std::string::npos) << notifier.texts[0];
+    EXPECT_NE(notifier.texts[0].find(fileExistsText), std::string::npos) << notifier.texts[0];
 }
 
 /// Runs over one dirty file after `breakIt` and expects the run to stop with `expected` in
@@ -107,10 +137,14 @@ void expectFailureLeavesFileAsItWas(const std::string& fileName,
     test::TempFolder folder;
     folder.write(fileName, dirty);
     breakIt(folder);
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     CleanRunResult result = cleanOne(folder, fileName, files, notifier);
+#ifndef _WIN32
     ::chmod(folder.path().c_str(), 0700);
+#else
+    setReadOnly(folder / fileName, false);
+#endif
     EXPECT_TRUE(result.stoppedEarly);
     EXPECT_EQ(folder.read(fileName), dirty);
     EXPECT_EQ(folder.names(), std::vector<std::string>{fileName});
@@ -118,6 +152,7 @@ void expectFailureLeavesFileAsItWas(const std::string& fileName,
     EXPECT_NE(notifier.texts[0].find(expected), std::string::npos) << notifier.texts[0];
 }
 
+#ifndef _WIN32
 TEST(CleanRunPosix, NameAtTheLengthLimitLeavesTheFileAsItWas)
 {
     // A real failure for every user: the backup's name does not fit.
@@ -133,6 +168,15 @@ TEST(CleanRunPosix, ReadOnlyFolderLeavesTheFileAsItWas)
         "a.mid", [](const test::TempFolder& f) { ::chmod(f.path().c_str(), 0555); },
         "Permission denied");
 }
+#else
+TEST(CleanRunPosix, ReadOnlyAttributeLeavesTheFileAsItWas)
+{
+    // Refused like a write-protected file, with a backup in place or without one.
+    expectFailureLeavesFileAsItWas(
+        "a.mid", [](const test::TempFolder& f) { setReadOnly(f / "a.mid", true); },
+        "Access denied");
+}
+#endif
 
 TEST(CleanRunPosix, OnlyARegularFileUnderTheBackupsNameIsABackup)
 {
@@ -144,59 +188,68 @@ TEST(CleanRunPosix, OnlyARegularFileUnderTheBackupsNameIsABackup)
         Make make;
         const char* refusal; ///< nullptr: it is a backup, kept as it is
     };
-    const Row rows[] = {
+    std::vector<Row> rows = {
         {"regular file", [](const test::TempFolder& f) { f.write("a.mid.bak", hex("01")); },
-            nullptr},
-        {"unreadable regular file",
-            [&](const test::TempFolder& f) {
-                f.write("a.mid.bak", hex("01"));
-                fs::permissions(at(f), fs::perms::none);
-            },
-            nullptr},
-        {"link to a regular file",
-            [&](const test::TempFolder& f) {
-                f.write("other", hex("01"));
-                fs::create_symlink("other", at(f));
-            },
             nullptr},
         {"folder", [&](const test::TempFolder& f) { fs::create_directory(at(f)); },
             "a folder has that name"},
-        {"link to a folder",
-            [&](const test::TempFolder& f) { fs::create_directory_symlink(f.path(), at(f)); },
-            "a folder has that name"},
-        {"dangling link", [&](const test::TempFolder& f) { fs::create_symlink("nowhere", at(f)); },
-            "a link that leads to no file"},
-        {"looping link", [&](const test::TempFolder& f) { fs::create_symlink("a.mid.bak", at(f)); },
-            "a link that leads to no file"},
-        {"pipe", [&](const test::TempFolder& f) { ::mkfifo(at(f).c_str(), 0600); },
-            "something that is not a file (a pipe, socket or device)"},
-        {"socket",
-            [&](const test::TempFolder& f) {
-                sockaddr_un address{};
-                address.sun_family = AF_UNIX;
-                std::string path = at(f).string();
-                ASSERT_LT(path.size(), sizeof address.sun_path);
-                std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-                int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-                ::close(fd);
-            },
-            "something that is not a file (a pipe, socket or device)"},
     };
+#ifndef _WIN32
+    rows.insert(rows.end(),
+        {
+            {"unreadable regular file",
+                [&](const test::TempFolder& f) {
+                    f.write("a.mid.bak", hex("01"));
+                    fs::permissions(at(f), fs::perms::none);
+                },
+                nullptr},
+            {"link to a regular file",
+                [&](const test::TempFolder& f) {
+                    f.write("other", hex("01"));
+                    fs::create_symlink("other", at(f));
+                },
+                nullptr},
+            {"link to a folder",
+                [&](const test::TempFolder& f) { fs::create_directory_symlink(f.path(), at(f)); },
+                "a folder has that name"},
+            {"dangling link",
+                [&](const test::TempFolder& f) { fs::create_symlink("nowhere", at(f)); },
+                "a link that leads to no file"},
+            {"looping link",
+                [&](const test::TempFolder& f) { fs::create_symlink("a.mid.bak", at(f)); },
+                "a link that leads to no file"},
+            {"pipe", [&](const test::TempFolder& f) { ::mkfifo(at(f).c_str(), 0600); },
+                "something that is not a file (a pipe, socket or device)"},
+            {"socket",
+                [&](const test::TempFolder& f) {
+                    sockaddr_un address{};
+                    address.sun_family = AF_UNIX;
+                    std::string path = at(f).string();
+                    ASSERT_LT(path.size(), sizeof address.sun_path);
+                    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+                    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+                    ::close(fd);
+                },
+                "something that is not a file (a pipe, socket or device)"},
+        });
+#endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         test::TempFolder folder;
         folder.write("a.mid", dirty);
         row.make(folder);
         auto before = fs::symlink_status(at(folder)).type();
-        PosixFileOps files;
+        NativeFileOps files;
         RecordingNotifier notifier;
         CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
         EXPECT_EQ(fs::symlink_status(at(folder)).type(), before);
         if (row.refusal == nullptr) {
             EXPECT_FALSE(result.stoppedEarly);
             EXPECT_EQ(folder.read("a.mid"), cleaned);
+#ifndef _WIN32
             fs::permissions(at(folder), fs::perms::owner_read, fs::perm_options::add);
+#endif
             EXPECT_EQ(folder.read("a.mid.bak"), hex("01"));
             continue;
         }
@@ -221,47 +274,11 @@ TEST(CleanRunPosix, RealFileSystemCases)
         std::function<void(const test::TempFolder&)> prepare;
         std::function<void(const test::TempFolder&, const RecordingNotifier&)> check;
     };
-    const Row rows[] = {
-        {"owner", "a.mid",
-            [](const test::TempFolder& f) {
-                if (::geteuid() == 0) {
-                    ASSERT_EQ(::chown((f / "a.mid").c_str(), 1000, 1000), 0);
-                }
-            },
-            [](const test::TempFolder& f, const RecordingNotifier&) {
-                if (::geteuid() != 0)
-                    return; // only root may give files away
-                struct stat info
-                {
-                };
-                for (const char* name : {"a.mid", "a.mid.bak"}) {
-                    ASSERT_EQ(::stat((f / name).c_str(), &info), 0);
-                    EXPECT_EQ(info.st_uid, 1000u) << name;
-                    EXPECT_EQ(info.st_gid, 1000u) << name;
-                }
-            }},
-        {"pipe", "p.mid", [](const test::TempFolder& f) { ::mkfifo((f / "p.mid").c_str(), 0600); },
-            [](const test::TempFolder& f, const RecordingNotifier& notifier) {
-                EXPECT_EQ(notifier.texts,
-                    std::vector<std::string>{
-                        "Cannot read \"" + (f / "p.mid") + "\": it is not a regular file"});
-            }},
+    std::vector<Row> rows = {
         {"251-byte name", longName, [&](const test::TempFolder& f) { f.write(longName, dirty); },
             [&](const test::TempFolder& f, const RecordingNotifier&) {
                 EXPECT_EQ(f.read(longName), cleaned);
                 EXPECT_EQ(f.read(longName + ".bak"), dirty);
-            }},
-        {"link", "l.mid",
-            [](const test::TempFolder& f) {
-                fs::create_directory(f.path() / "sub");
-                f.write("sub/s.mid", dirty);
-                fs::create_symlink("sub/s.mid", f.path() / "l.mid");
-            },
-            [](const test::TempFolder& f, const RecordingNotifier&) {
-                EXPECT_TRUE(fs::is_symlink(f.path() / "l.mid"));
-                EXPECT_EQ(f.read("sub/s.mid"), cleaned);
-                EXPECT_EQ(f.read("sub/s.mid.bak"), dirty);
-                EXPECT_FALSE(fs::exists(f.path() / "l.mid.bak"));
             }},
         {"hard link", "a.mid",
             [](const test::TempFolder& f) {
@@ -272,12 +289,54 @@ TEST(CleanRunPosix, RealFileSystemCases)
                 EXPECT_EQ(f.read("h.mid"), dirty) << "other names keep the former contents";
             }},
     };
+#ifndef _WIN32
+    rows.insert(rows.end(),
+        {
+            {"owner", "a.mid",
+                [](const test::TempFolder& f) {
+                    if (::geteuid() == 0) {
+                        ASSERT_EQ(::chown((f / "a.mid").c_str(), 1000, 1000), 0);
+                    }
+                },
+                [](const test::TempFolder& f, const RecordingNotifier&) {
+                    if (::geteuid() != 0)
+                        return; // only root may give files away
+                    struct stat info
+                    {
+                    };
+                    for (const char* name : {"a.mid", "a.mid.bak"}) {
+                        ASSERT_EQ(::stat((f / name).c_str(), &info), 0);
+                        EXPECT_EQ(info.st_uid, 1000u) << name;
+                        EXPECT_EQ(info.st_gid, 1000u) << name;
+                    }
+                }},
+            {"pipe", "p.mid",
+                [](const test::TempFolder& f) { ::mkfifo((f / "p.mid").c_str(), 0600); },
+                [](const test::TempFolder& f, const RecordingNotifier& notifier) {
+                    EXPECT_EQ(notifier.texts,
+                        std::vector<std::string>{
+                            "Cannot read \"" + (f / "p.mid") + "\": it is not a regular file"});
+                }},
+            {"link", "l.mid",
+                [](const test::TempFolder& f) {
+                    fs::create_directory(f.path() / "sub");
+                    f.write("sub/s.mid", dirty);
+                    fs::create_symlink("sub/s.mid", f.path() / "l.mid");
+                },
+                [](const test::TempFolder& f, const RecordingNotifier&) {
+                    EXPECT_TRUE(fs::is_symlink(f.path() / "l.mid"));
+                    EXPECT_EQ(f.read("sub/s.mid"), cleaned);
+                    EXPECT_EQ(f.read("sub/s.mid.bak"), dirty);
+                    EXPECT_FALSE(fs::exists(f.path() / "l.mid.bak"));
+                }},
+        });
+#endif
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         test::TempFolder folder;
         folder.write("a.mid", dirty);
         row.prepare(folder);
-        PosixFileOps files;
+        NativeFileOps files;
         RecordingNotifier notifier;
         cleanOne(folder, row.name, files, notifier);
         row.check(folder, notifier);
@@ -294,14 +353,14 @@ TEST(CleanRunPosix, VanishedFolderStopsTheRun)
         path = folder / "a.mid";
     }
     std::vector<MidiFileEntry> entries = {{path, "a.mid", {}}};
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     CleanRunResult result =
         cleanFiles(entries, {0}, deleteControllers(), files, notifier, Language::English);
     EXPECT_TRUE(result.stoppedEarly);
     EXPECT_TRUE(result.finishedRows.empty());
     ASSERT_EQ(notifier.texts.size(), 1u);
-    EXPECT_NE(notifier.texts[0].find("No such file or directory"), std::string::npos);
+    EXPECT_NE(notifier.texts[0].find(noSuchFileText), std::string::npos) << notifier.texts[0];
     EXPECT_FALSE(fs::exists(fs::path(path).parent_path()));
 }
 

@@ -124,10 +124,26 @@ TEST(FileList, ListableNames)
 
 TEST(FileList, JoinsWithOneSeparator)
 {
-    EXPECT_EQ(joinPath("/songs", "a.mid"), "/songs/a.mid");
+    const std::string separator(1, pathSeparator);
+    EXPECT_EQ(joinPath("/songs", "a.mid"), "/songs" + separator + "a.mid");
     EXPECT_EQ(joinPath("/songs/", "a.mid"), "/songs/a.mid");
     EXPECT_EQ(joinPath("/", "a.mid"), "/a.mid");
-    EXPECT_EQ(joinPath("d", "a.mid"), "d/a.mid");
+    EXPECT_EQ(joinPath("d", "a.mid"), "d" + separator + "a.mid");
+#ifdef _WIN32
+    EXPECT_EQ(joinPath("C:\\songs", "a.mid"), "C:\\songs\\a.mid");
+    EXPECT_EQ(joinPath("C:\\", "a.mid"), "C:\\a.mid");
+    EXPECT_EQ(joinPath("C:", "a.mid"), "C:a.mid");
+    EXPECT_EQ(folderOf("C:\\songs\\a.mid"), "C:\\songs");
+    EXPECT_EQ(folderOf("C:/a.mid"), "C:/");
+    EXPECT_EQ(folderOf("C:a.mid"), "C:");
+    EXPECT_EQ(folderOf("\\\\server\\share\\a.mid"), "\\\\server\\share\\");
+    EXPECT_EQ(nameOf("C:\\songs/a.mid"), "a.mid");
+    EXPECT_EQ(nameOf("C:a.mid"), "a.mid");
+#endif
+    EXPECT_EQ(folderOf("/songs/a.mid"), "/songs");
+    EXPECT_EQ(folderOf("/a.mid"), "/");
+    EXPECT_EQ(folderOf("a.mid"), ".");
+    EXPECT_EQ(nameOf("/songs/a.mid"), "a.mid");
 }
 
 TEST(FileList, ScanListsValidSongFilesSortedWithTitles)
@@ -137,32 +153,33 @@ TEST(FileList, ScanListsValidSongFilesSortedWithTitles)
         return test::smf({test::track(test::hex("00 FF 03")
             + test::varLen(static_cast<std::uint32_t>(std::strlen(title))) + test::text(title))});
     };
-    files.files["/f/b.mid"] = song("Bee");
-    files.files["/f/A.MID"] = song("Ay");
-    files.files["/f/broken.mid"] = test::hex("00 01 02");
-    files.files["/f/empty.mid"] = {};
-    files.files["/f/.hidden.mid"] = song("Hidden");
-    files.files["/f/a.mid.bak"] = song("Backup");
-    files.files["/f/notes.txt"] = {};
-    files.files["/other/c.mid"] = song("Elsewhere");
+    const auto at = [](const char* name) { return joinPath("/f", name); };
+    files.files[at("b.mid")] = song("Bee");
+    files.files[at("A.MID")] = song("Ay");
+    files.files[at("broken.mid")] = test::hex("00 01 02");
+    files.files[at("empty.mid")] = {};
+    files.files[at(".hidden.mid")] = song("Hidden");
+    files.files[at("a.mid.bak")] = song("Backup");
+    files.files[at("notes.txt")] = {};
+    files.files[joinPath("/other", "c.mid")] = song("Elsewhere");
     RecordingNotifier notifier;
     std::vector<MidiFileEntry> entries = scanFolder("/f", files, notifier);
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[0].fileName, "A.MID");
-    EXPECT_EQ(entries[0].fullPath, "/f/A.MID");
+    EXPECT_EQ(entries[0].fullPath, at("A.MID"));
     EXPECT_EQ(entries[0].title, "Ay");
     EXPECT_EQ(entries[1].fileName, "b.mid");
     EXPECT_EQ(entries[2].fileName, "empty.mid");
     EXPECT_EQ(entries[2].title, "");
     ASSERT_EQ(notifier.texts.size(), 1u) << "one message for the broken file";
-    EXPECT_NE(notifier.texts[0].find("/f/broken.mid"), std::string::npos);
+    EXPECT_NE(notifier.texts[0].find(at("broken.mid")), std::string::npos);
 }
 
 TEST(FileList, ScanStoppedHalfwayListsTheFirstFilesByName)
 {
     test::MemoryFileOps files;
     for (const char* name : {"d.mid", "B.mid", "a.mid", "c.mid", "skip.txt"})
-        files.files[std::string("/f/") + name] = {};
+        files.files[joinPath("/f", name)] = {};
     RecordingNotifier notifier;
     std::vector<std::string> read;
     std::vector<MidiFileEntry> entries = scanFolder("/f", files, notifier, false,
@@ -179,7 +196,7 @@ TEST(FileList, ScanStoppedHalfwayListsTheFirstFilesByName)
 
 TEST(FileList, MissingOrEmptyFolderGivesNothingQuietly)
 {
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     EXPECT_TRUE(scanFolder("", files, notifier).empty());
     EXPECT_TRUE(scanFolder("/no/such/folder", files, notifier).empty());
@@ -194,16 +211,20 @@ TEST(FileList, RealFolderListsOnlyRegularFilesThatAreNotHidden)
     folder.write("x.mid", valid);
     folder.write(".y.mid", valid);
     std::filesystem::create_directory(folder.path() / "z.mid");
+    std::vector<std::string> expected = {folder / "x.mid"};
+#ifndef _WIN32
     // Only regular files are songs: a pipe would make the scan wait for a writer forever.
     ::mkfifo((folder / "p.mid").c_str(), 0600);
     std::filesystem::create_symlink("nowhere", folder.path() / "d.mid");
     std::filesystem::create_symlink("x.mid", folder.path() / "l.mid");
-    PosixFileOps files;
+    expected.insert(expected.begin(), folder / "l.mid");
+#endif
+    NativeFileOps files;
     RecordingNotifier notifier;
-    auto entries = scanFolder(folder.path().string() + "/", files, notifier);
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].fullPath, folder / "l.mid");
-    EXPECT_EQ(entries[1].fullPath, folder / "x.mid");
+    auto entries = scanFolder(folder.path().string() + pathSeparator, files, notifier);
+    ASSERT_EQ(entries.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(entries[i].fullPath, expected[i]);
     EXPECT_TRUE(notifier.texts.empty());
 }
 
@@ -230,6 +251,10 @@ TEST(FileList, SubfoldersFolderByFolder)
     const auto song = test::smf({test::track({})});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
+#ifdef _WIN32
+        if (std::string(row.what) == "link loop")
+            continue; // symbolic links are a POSIX case here
+#endif
         test::TempFolder folder;
         for (const std::string& item : row.tree) {
             auto arrow = item.find('>');
@@ -241,12 +266,13 @@ TEST(FileList, SubfoldersFolderByFolder)
             else
                 folder.write(item, song);
         }
-        PosixFileOps files;
+        NativeFileOps files;
         RecordingNotifier notifier;
         for (bool include : {true, false}) {
             std::vector<std::string> names;
-            for (const MidiFileEntry& entry : scanFolder(folder.path(), files, notifier, include)) {
-                EXPECT_EQ(entry.fullPath, folder / entry.fileName);
+            for (const MidiFileEntry& entry :
+                scanFolder(folder.path().string(), files, notifier, include)) {
+                EXPECT_EQ(std::filesystem::path(entry.fullPath), folder.path() / entry.fileName);
                 names.push_back(entry.fileName);
             }
             EXPECT_EQ(names, include ? row.withSubfolders : row.without);

@@ -27,6 +27,10 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// MinGW's GCC, inlining these, takes the memory for the library's own operator new's and
+// warns about free(); it is malloc()'s, from the replacement above.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* memory) noexcept
 {
     std::free(memory);
@@ -36,6 +40,7 @@ void operator delete(void* memory, std::size_t) noexcept
 {
     std::free(memory);
 }
+#pragma GCC diagnostic pop
 
 namespace sorvanel {
 namespace {

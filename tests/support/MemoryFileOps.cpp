@@ -97,9 +97,10 @@ void MemoryFileOps::syncFolder(const std::string& folder)
 std::vector<FolderItem> MemoryFileOps::listFolder(const std::string& folder)
 {
     std::vector<FolderItem> items;
-    std::string prefix = folder + "/";
+    std::string prefix = folder + pathSeparator;
     for (const auto& [path, contents] : files) {
-        if (path.rfind(prefix, 0) != 0 || path.find('/', prefix.size()) != std::string::npos)
+        if (path.rfind(prefix, 0) != 0
+            || path.find_first_of(pathSeparators, prefix.size()) != std::string::npos)
             continue;
         FolderItem item;
         item.name = path.substr(prefix.size());

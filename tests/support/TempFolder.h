@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
-#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -18,10 +18,15 @@ class TempFolder
 public:
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "sorvanel-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        m_path = pattern;
+        std::random_device seed;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            m_path = std::filesystem::temp_directory_path()
+                / ("sorvanel-" + std::to_string(seed() % 1000000000u));
+            // Made by us alone: it did not exist.
+            if (std::filesystem::create_directory(m_path))
+                return;
+        }
+        throw std::runtime_error("cannot make a temporary folder");
     }
     ~TempFolder()
     {

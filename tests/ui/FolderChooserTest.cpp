@@ -31,7 +31,7 @@ struct Fixture
 {
     SampleFolders folders;
     LocalShellNamespace shell{folders.options()};
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     FolderChooser chooser{shell, files, notifier};
 
@@ -220,7 +220,7 @@ private slots:
         QString name(150, QLatin1Char('n'));
         QVERIFY(QDir(folders.home + "/plain").mkdir(name));
         LocalShellNamespace shell{folders.options()};
-        PosixFileOps files;
+        NativeFileOps files;
         RecordingNotifier notifier;
         FolderChooser chooser{shell, files, notifier};
         chooser.path = (folders.home + "/plain/" + name).toStdString();
@@ -265,7 +265,7 @@ private slots:
     void hasSubfoldersCountsHiddenOnes()
     {
         SampleFolders folders;
-        PosixFileOps files;
+        NativeFileOps files;
         struct Row
         {
             const char* folder;

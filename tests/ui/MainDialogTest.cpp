@@ -56,7 +56,7 @@ Bytes songWithout(std::string_view)
 struct Harness
 {
     MemorySettingsStore store;
-    PosixFileOps files;
+    NativeFileOps files;
     RecordingNotifier notifier;
     int chooserRuns = 0;
     QWidget* ownerOfBoxesAtChooser = nullptr;

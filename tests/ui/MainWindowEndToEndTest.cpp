@@ -124,7 +124,7 @@ private slots:
 
         MemorySettingsStore store;
         store.WriteProfileString(settingsSection, "Language", "E");
-        PosixFileOps files;
+        NativeFileOps files;
         RecordingNotifier notifier;
         MainDialogServices services = standardServices(store, files, notifier);
         services.chooseFolder = [&](QWidget*, const std::string&) {

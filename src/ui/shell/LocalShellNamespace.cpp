@@ -409,7 +409,7 @@ LocalShellOptions LocalShellOptions::system()
 
 LocalShellNamespace::LocalShellNamespace(LocalShellOptions options)
     : m_options(std::make_shared<const LocalShellOptions>(std::move(options)))
-    , m_files(std::make_shared<PosixFileOps>())
+    , m_files(std::make_shared<NativeFileOps>())
 {
 }
 
