@@ -17,9 +17,11 @@
 namespace {
 
 using namespace sorvanel;
+using bench::benchFolder;
 using bench::Bytes;
 using bench::putBigEndian;
 using bench::putVarLen;
+using bench::writeFile;
 
 /// A track of `count` events: notes and controllers, with a name first when `name` is set.
 Bytes trackChunk(std::size_t count, bool name)
@@ -52,22 +54,6 @@ Bytes songFile(const std::vector<std::size_t>& counts)
         out.insert(out.end(), track.begin(), track.end());
     }
     return out;
-}
-
-std::filesystem::path benchFolder(const char* name)
-{
-    auto folder = std::filesystem::temp_directory_path()
-        / ("sorvanel-bench-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-void writeFile(const std::filesystem::path& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
 }
 
 /// The titles of a folder of small songs, as the window lists it.

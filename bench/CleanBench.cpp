@@ -17,9 +17,11 @@
 namespace {
 
 using namespace sorvanel;
+using bench::benchFolder;
 using bench::Bytes;
 using bench::putBigEndian;
 using bench::putVarLen;
+using bench::writeFile;
 
 /// The events of a track: a mix of notes, kept and deleted controllers, pitch bend, program
 /// changes and SysEx, about half of which the benchmark options delete.
@@ -84,22 +86,6 @@ CleanOptions benchOptions()
     options.ExceptControlEvents = 1; // spares Volume (controller 7), deletes the others
     options.PitchBend = 0;
     return options;
-}
-
-std::filesystem::path benchFolder(const char* name)
-{
-    auto folder = std::filesystem::temp_directory_path()
-        / ("sorvanel-bench-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-void writeFile(const std::filesystem::path& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::size_t eventCount(const Song& song)
