@@ -32,7 +32,7 @@ QString escapedExceptionText(std::exception_ptr failure, bool fromCommand)
     } catch (const std::exception& e) {
         // A file failure names its path, which is bytes as the system gave them.
         if (e.what() && *e.what())
-            return decodeStoredText(e.what());
+            return decodeMessageText(e.what());
     } catch (...) {
     }
     return fromUtf8(fromCommand ? Texts::CommandFailed : Texts::InternalApplicationError);

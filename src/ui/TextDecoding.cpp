@@ -30,7 +30,48 @@ QString fromWindows1252(std::string_view bytes)
     return text;
 }
 
+/// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when there is none.
+std::size_t utf8SequenceLength(std::string_view bytes)
+{
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    unsigned char lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2
+        : lead >= 0xE0 && lead <= 0xEF                ? 3
+        : lead >= 0xF0 && lead <= 0xF4                ? 4
+                                                      : 0;
+    if (length == 0 || bytes.size() < length)
+        return 0;
+    // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF.
+    unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (at(1) < low || at(1) > high)
+        return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if (at(i) < 0x80 || at(i) > 0xBF)
+            return 0;
+    return length;
+}
+
 } // namespace
+
+QString decodeMessageText(std::string_view bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    while (!bytes.empty()) {
+        std::size_t length = utf8SequenceLength(bytes);
+        if (length == 0) {
+            text.append(fromWindows1252(bytes.substr(0, 1)));
+            length = 1;
+        } else {
+            text.append(QString::fromUtf8(bytes.data(), static_cast<qsizetype>(length)));
+        }
+        bytes.remove_prefix(length);
+    }
+    return text;
+}
 
 QString decodeStoredText(std::string_view bytes)
 {

@@ -11,4 +11,9 @@ namespace sorvanel::ui {
 /// were written in. Bytes that Windows-1252 leaves undefined keep their own value.
 QString decodeStoredText(std::string_view bytes);
 
+/// A message that may quote stored bytes (a file name inside a UTF-8 sentence): each valid
+/// UTF-8 sequence as UTF-8, every other byte as Windows-1252, so that neither the sentence's
+/// own letters nor the quoted name turn into replacement characters.
+QString decodeMessageText(std::string_view bytes);
+
 } // namespace sorvanel::ui

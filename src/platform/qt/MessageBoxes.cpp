@@ -1,6 +1,7 @@
 #include "platform/qt/MessageBoxes.h"
 
 #include "settings/Texts.h"
+#include "ui/TextDecoding.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -104,7 +105,7 @@ void ShowErrorBox(QWidget* owner, const QString& text)
 void ShowErrorBox(QWidget* owner, std::string_view text)
 {
     try {
-        ShowErrorBox(owner, fromUtf8(text));
+        ShowErrorBox(owner, decodeMessageText(text));
     } catch (const std::bad_alloc&) {
         showFallBack(Texts::ErrorBoxOutOfMemory);
     }
@@ -117,8 +118,9 @@ void MessageBoxNotifier::notify(std::string_view text)
         owner = QApplication::activeWindow();
     if (!owner)
         owner = applicationMainWindow();
+    // Messages may quote file names, which need not be UTF-8.
     showMessageBox(
-        owner, QMessageBox::Warning, QCoreApplication::applicationName(), fromUtf8(text));
+        owner, QMessageBox::Warning, QCoreApplication::applicationName(), decodeMessageText(text));
 }
 
 } // namespace sorvanel::ui
