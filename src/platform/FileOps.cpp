@@ -54,6 +54,15 @@ std::string nameOf(const std::string& path)
     return path.substr(std::min(end, path.size()));
 }
 
+bool isAbsolutePath(const std::string& path)
+{
+#ifdef _WIN32
+    return rootLength(path) >= 3;
+#else
+    return rootLength(path) > 0;
+#endif
+}
+
 FileError::FileError(std::string operation, std::string path, int errorNumber)
     : std::runtime_error(
         describe(operation, path, errorNumber != 0 ? std::strerror(errorNumber) : nullptr))

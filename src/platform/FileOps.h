@@ -162,6 +162,10 @@ std::string folderOf(const std::string& path);
 /// The last component of `path`, without its folder.
 std::string nameOf(const std::string& path);
 
+/// Whether `path` starts at a root: "/"; on Windows a drive ("C:\\") or a share
+/// ("\\\\server\\share"), not "C:" or "\\" alone, which depend on the current folder.
+bool isAbsolutePath(const std::string& path);
+
 #ifndef _WIN32
 /// The real file system (POSIX).
 class PosixFileOps : public FileOps

@@ -374,7 +374,7 @@ std::optional<DropChoice> dropChoiceOf(const QDropEvent* event)
     std::vector<DroppedPath> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         QString local = url.isLocalFile() ? url.toLocalFile() : QString();
-        paths.push_back({local.toStdString(), !local.isEmpty() && QFileInfo(local).isDir()});
+        paths.push_back({filePathFromQt(local), !local.isEmpty() && QFileInfo(local).isDir()});
     }
     return chooseDrop(paths);
 }
@@ -470,12 +470,14 @@ void MainDialog::openHelpDocument(const QString& document)
     const QStringList folders = documentFolders(m_startDirectory);
     auto found = std::find_if(folders.begin(), folders.end(),
         [&document](const QString& folder) { return QDir(folder).exists(document); });
+    // Folders named as the system writes them (backslashes on Windows).
     QString message;
     if (found == folders.end())
-        message = qs(Texts::DocumentNotFound.pick()).arg(document, folders.join(QLatin1Char('\n')));
+        message = qs(Texts::DocumentNotFound.pick())
+                      .arg(document, QDir::toNativeSeparators(folders.join(QLatin1Char('\n'))));
     else if (!m_services.openDocument(*found, document))
-        message =
-            qs(Texts::DocumentNotOpened.pick()).arg(document, QDir(*found).filePath(document));
+        message = qs(Texts::DocumentNotOpened.pick())
+                      .arg(document, QDir::toNativeSeparators(QDir(*found).filePath(document)));
     if (!message.isEmpty())
         m_services.notifier->notify(message.toStdString());
 }

@@ -1,5 +1,7 @@
 #include "ui/TextDecoding.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStringDecoder>
 
 #include <array>
@@ -80,6 +82,25 @@ QString decodeStoredText(std::string_view bytes)
     if (!utf8.hasError())
         return text;
     return fromWindows1252(bytes);
+}
+
+std::string filePathFromQt(const QString& path)
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(path).toStdString();
+#else
+    return QFile::encodeName(path).toStdString();
+#endif
+}
+
+QString filePathToQt(std::string_view path)
+{
+    QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(bytes);
+#else
+    return QFile::decodeName(bytes);
+#endif
 }
 
 } // namespace sorvanel::ui

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <string>
 #include <string_view>
 
 namespace sorvanel::ui {
@@ -15,5 +16,12 @@ QString decodeStoredText(std::string_view bytes);
 /// UTF-8 sequence as UTF-8, every other byte as Windows-1252, so that neither the sentence's
 /// own letters nor the quoted name turn into replacement characters.
 QString decodeMessageText(std::string_view bytes);
+
+/// A path from Qt's file classes as the file layer takes it: the file system's bytes; on
+/// Windows UTF-8 with the system's separators.
+std::string filePathFromQt(const QString& path);
+
+/// A file layer's path for Qt's file classes.
+QString filePathToQt(std::string_view path);
 
 } // namespace sorvanel::ui

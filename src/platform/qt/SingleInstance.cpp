@@ -8,7 +8,9 @@
 #include <QStandardPaths>
 #include <QWidget>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace sorvanel::ui {
 
@@ -18,6 +20,17 @@ constexpr char raiseRequest[] = "raise\n";
 
 // sockaddr_un::sun_path holds 108 bytes on Linux, 104 on some systems, with its terminator.
 constexpr qsizetype longestSocketPath = 103;
+
+/// What tells this user's copy from another user's.
+QString userTag()
+{
+#ifdef Q_OS_WIN
+    // A named pipe's name is seen by every session on the machine.
+    return qEnvironmentVariable("USERNAME");
+#else
+    return QString::number(::getuid());
+#endif
+}
 
 } // namespace
 
@@ -30,12 +43,17 @@ SingleInstance::SingleInstance(const QString& title, QObject* parent)
 
 QString SingleInstance::serverName(const QString& title)
 {
+#ifdef Q_OS_WIN
+    // A named pipe, which lives in no folder.
+    return serverName(title, QString());
+#else
     return serverName(title, QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+#endif
 }
 
 QString SingleInstance::serverName(const QString& title, const QString& runtimeDir)
 {
-    QString name = QStringLiteral("%1-%2").arg(title).arg(::getuid());
+    QString name = QStringLiteral("%1-%2").arg(title, userTag());
     if (runtimeDir.isEmpty())
         return name;
     QString path = QDir(runtimeDir).filePath(name);

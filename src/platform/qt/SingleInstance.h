@@ -19,7 +19,8 @@ public:
 
     /// The socket for `title` and the current user: a path in the user's runtime folder, or,
     /// when there is none or the path would be too long for a socket, a bare name that the
-    /// platform places in its temporary folder.
+    /// platform places in its temporary folder. On Windows a named pipe's name, with the
+    /// user's name in it.
     static QString serverName(const QString& title);
     /// The same, for a given runtime folder (empty: none).
     static QString serverName(const QString& title, const QString& runtimeDir);

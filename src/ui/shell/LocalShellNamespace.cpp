@@ -12,8 +12,6 @@
 #include <QGuiApplication>
 #include <QStorageInfo>
 
-#include <sys/stat.h>
-
 namespace sorvanel::ui {
 
 namespace {
@@ -27,6 +25,13 @@ struct Item
     ItemKind kind;
     std::string data; ///< a path for Home and Volume, a file name for Folder
 };
+
+#ifdef _WIN32
+// Besides the separators, a drive's colon: "a:b" would name a stream of the folder.
+constexpr std::string_view notInFolderNames("/\\:\0", 4);
+#else
+constexpr std::string_view notInFolderNames("/\0", 2);
+#endif
 
 std::optional<Item> decodePayload(std::span<const std::uint8_t> payload)
 {
@@ -45,10 +50,10 @@ std::optional<Item> decodePayload(std::span<const std::uint8_t> payload)
     std::string data(reinterpret_cast<const char*>(payload.data()) + 1, payload.size() - 1);
     // A folder name is one path component; anything else would let an ID reach elsewhere.
     if (kind == ItemKind::Folder
-        && (data.empty() || data.find_first_of(std::string_view("/\0", 2)) != std::string::npos
-            || data == "." || data == ".."))
+        && (data.empty() || data.find_first_of(notInFolderNames) != std::string::npos || data == "."
+            || data == ".."))
         return std::nullopt;
-    if ((kind == ItemKind::Home || kind == ItemKind::Volume) && !data.starts_with('/'))
+    if ((kind == ItemKind::Home || kind == ItemKind::Volume) && !isAbsolutePath(data))
         return std::nullopt;
     return Item{kind, std::move(data)};
 }
@@ -73,23 +78,15 @@ IdList encodeItem(ItemKind kind, std::string_view data)
 std::string joinPath(const std::string& folder, std::string_view name)
 {
     std::string path = folder;
-    if (!path.ends_with('/'))
-        path += '/';
+    if (path.empty() || !isPathSeparator(path.back()))
+        path += pathSeparator;
     path += name;
     return path;
 }
 
-std::string encodePath(const QString& path)
+bool isFolder(FileOps& files, const std::string& path)
 {
-    return QFile::encodeName(path).toStdString();
-}
-
-bool isFolder(const std::string& path)
-{
-    struct stat info
-    {
-    };
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return files.kindOf(path) == EntryKind::Folder;
 }
 
 /// The folder's visible sub-folders by name; nothing when it cannot be read.
@@ -130,16 +127,18 @@ std::string_view sortName(const Resolved& item)
     if (item.kind == ItemKind::Volume)
         return item.path;
     std::string_view path = item.path;
-    return path.substr(path.find_last_of('/') + 1);
+    return path.substr(path.find_last_of(pathSeparators) + 1);
 }
 
 /// Opens a folder or copies its path.
 class FolderMenu : public ShellContextMenu
 {
 public:
-    FolderMenu(std::string path, std::shared_ptr<const LocalShellOptions> options)
+    FolderMenu(std::string path, std::shared_ptr<const LocalShellOptions> options,
+        std::shared_ptr<FileOps> files)
         : m_path(std::move(path))
         , m_options(std::move(options))
+        , m_files(std::move(files))
     {
     }
 
@@ -158,13 +157,17 @@ public:
         m_failure.clear();
         switch (offset) {
         case 0: {
-            if (!isFolder(m_path)) {
+            if (!isFolder(*m_files, m_path)) {
                 m_failure = textOf(Texts::FolderGone, *m_options);
                 return shellFail;
             }
+#ifdef _WIN32
+            QUrl url = QUrl::fromLocalFile(filePathToQt(m_path));
+#else
             // Percent-encoded from the bytes, so that a name that is not UTF-8 stays intact.
             QUrl url = QUrl::fromEncoded(
                 "file://" + QByteArray::fromStdString(m_path).toPercentEncoding("/"));
+#endif
             bool opened =
                 m_options->openUrl ? m_options->openUrl(url) : QDesktopServices::openUrl(url);
             // Without a program for folders the desktop cannot start anything at all.
@@ -183,11 +186,15 @@ public:
         }
     }
 
-    std::string failureReason() const override { return m_failure; }
+    std::string failureReason() const override
+    {
+        return m_failure;
+    }
 
 private:
     std::string m_path;
     std::shared_ptr<const LocalShellOptions> m_options;
+    std::shared_ptr<FileOps> m_files;
     std::string m_failure;
 };
 
@@ -226,19 +233,24 @@ public:
         switch (m_role) {
         case Role::Desktop:
             if (!m_options->homePath.isEmpty())
-                add(encodeItem(ItemKind::Home, encodePath(m_options->homePath)));
+                add(encodeItem(ItemKind::Home, filePathFromQt(m_options->homePath)));
             add(encodeItem(ItemKind::Computer, {}));
             break;
         case Role::Computer: {
+#ifdef _WIN32
+            // The drives are the roots.
+            QStringList seen;
+#else
             QStringList seen{QStringLiteral("/")};
             add(encodeItem(ItemKind::Volume, "/"));
+#endif
             const QStringList volumes = m_options->volumes ? m_options->volumes() : QStringList();
             for (const QString& volume : volumes) {
                 QString path = QDir::cleanPath(volume);
                 if (seen.contains(path) || !QFileInfo(path).isDir())
                     continue;
                 seen.append(path);
-                add(encodeItem(ItemKind::Volume, encodePath(path)));
+                add(encodeItem(ItemKind::Volume, filePathFromQt(path)));
             }
             break;
         }
@@ -262,7 +274,7 @@ public:
             return 0;
         if (item->kind == ItemKind::Computer)
             return AttrFolder | AttrHasSubfolder | AttrFileSystemAncestor;
-        if (!isFolder(item->path))
+        if (!isFolder(*m_files, item->path))
             return 0;
         unsigned attributes = AttrFolder | AttrFileSystem;
         // Looking inside costs a folder read per item, so only when asked.
@@ -292,9 +304,7 @@ public:
         case ItemKind::Volume: {
             std::string label = item->path == "/"
                 ? textOf(Texts::FileSystemRoot, *m_options)
-                : QStorageInfo(QFile::decodeName(QByteArray::fromStdString(item->path)))
-                      .name()
-                      .toStdString();
+                : QStorageInfo(filePathToQt(item->path)).name().toStdString();
             if (label.empty())
                 return item->path;
             return label + " (" + item->path + ")";
@@ -311,7 +321,7 @@ public:
             return nullptr;
         if (item->kind == ItemKind::Computer)
             return std::make_shared<LocalFolder>(Role::Computer, std::string(), m_options, m_files);
-        if (!isFolder(item->path))
+        if (!isFolder(*m_files, item->path))
             return nullptr;
         return std::make_shared<LocalFolder>(Role::FileSystem, item->path, m_options, m_files);
     }
@@ -341,7 +351,7 @@ public:
         if (item->kind == ItemKind::Computer)
             menu = std::make_unique<EmptyMenu>();
         else
-            menu = std::make_unique<FolderMenu>(item->path, m_options);
+            menu = std::make_unique<FolderMenu>(item->path, m_options, m_files);
         return shellOk;
     }
 

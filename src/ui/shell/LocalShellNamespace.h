@@ -23,7 +23,8 @@ struct LocalShellOptions
 {
     /// The file-system folder the desktop shows first.
     QString homePath;
-    /// The mount points the "Computer" folder shows besides the file-system root.
+    /// The mount points the "Computer" folder shows besides the file-system root; on Windows
+    /// the drives, which are the roots there.
     std::function<QStringList()> volumes;
     /// Opens a folder in the file manager; false when that fails.
     std::function<bool(const QUrl&)> openUrl;
@@ -35,7 +36,8 @@ struct LocalShellOptions
 };
 
 /// The namespace over the local file system. The desktop holds the home folder and a virtual
-/// "Computer" folder, which holds the file-system root and the mounted volumes. Hidden folders
+/// "Computer" folder, which holds the file-system root and the mounted volumes (on Windows the
+/// drives). Paths use the system's separators. Hidden folders
 /// (a leading dot, or the platform's hidden flag) are left out. Names and paths are the file
 /// system's bytes, whatever their encoding.
 ///

@@ -1,5 +1,6 @@
 #include "ui/shell/ShellFolderTree.h"
 
+#include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/Texts.h"
 #include "ui/TextDecoding.h"
@@ -41,16 +42,17 @@ std::string withResult(std::string_view format, ShellResult result)
     return text;
 }
 
-/// A path as the user reads it: each component decoded on its own, as the tree shows it.
+/// A path as the user reads it: each component decoded on its own, as the tree shows it, and
+/// on Windows either separator read as the system's.
 QString readablePath(std::string_view path)
 {
     QString text;
     for (std::size_t start = 0;;) {
-        std::size_t end = path.find('/', start);
+        std::size_t end = path.find_first_of(pathSeparators, start);
         text += decodeStoredText(path.substr(start, end - start));
         if (end == std::string_view::npos)
             return text;
-        text += QLatin1Char('/');
+        text += QLatin1Char(pathSeparator);
         start = end + 1;
     }
 }
@@ -374,7 +376,7 @@ bool ShellFolderTree::SelectPath(const std::string& path)
     UpdatesLock lock(this);
     std::string target = path;
     if (target.size() == 2 && target[1] == ':')
-        target += '/';
+        target += pathSeparator;
     for (int i = 0; i < topLevelItemCount(); ++i) {
         if (SelectPathUnder(topLevelItem(i), target))
             return true;
