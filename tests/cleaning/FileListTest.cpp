@@ -144,6 +144,15 @@ TEST(FileList, JoinsWithOneSeparator)
     EXPECT_EQ(folderOf("/a.mid"), "/");
     EXPECT_EQ(folderOf("a.mid"), ".");
     EXPECT_EQ(nameOf("/songs/a.mid"), "a.mid");
+    EXPECT_FALSE(isAbsolutePath("a.mid"));
+#ifdef _WIN32
+    EXPECT_TRUE(isAbsolutePath("C:\\songs"));
+    EXPECT_TRUE(isAbsolutePath("\\\\server\\share"));
+    EXPECT_FALSE(isAbsolutePath("C:songs")); // in the current folder of drive C:
+    EXPECT_FALSE(isAbsolutePath("\\songs")); // on the current drive
+#else
+    EXPECT_TRUE(isAbsolutePath("/songs"));
+#endif
 }
 
 TEST(FileList, ScanListsValidSongFilesSortedWithTitles)

@@ -42,14 +42,14 @@ Bytes song(std::string_view title)
 }
 
 /// The real file system, reading each file `delayMs` late: a run long enough to watch.
-class SlowFileOps : public PosixFileOps
+class SlowFileOps : public NativeFileOps
 {
 public:
     std::atomic<int> delayMs = 0;
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
-        PosixFileOps::readWhole(path, image);
+        NativeFileOps::readWhole(path, image);
     }
 };
 

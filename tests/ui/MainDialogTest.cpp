@@ -769,6 +769,14 @@ private slots:
         QTest::newRow("a hidden song") << QStringList{"/a/.x.mid"} << "" << QStringList{};
         QTest::newRow("not local") << QStringList{""} << "" << QStringList{};
         QTest::newRow("nothing") << QStringList{} << "" << QStringList{};
+#ifdef _WIN32
+        QTest::newRow("a folder on a drive")
+            << QStringList{"C:\\music\\pop\\"} << "C:\\music\\pop" << QStringList{};
+        QTest::newRow("a drive") << QStringList{"D:\\"} << "D:\\" << QStringList{};
+        QTest::newRow("a song in a drive's root")
+            << QStringList{"C:\\a.mid"} << "C:\\" << QStringList{"a.mid"};
+        QTest::newRow("relative to a drive") << QStringList{"C:a.mid"} << "" << QStringList{};
+#endif
     }
 
     void dropChoice()
@@ -778,7 +786,7 @@ private slots:
         QFETCH(QStringList, names);
         std::vector<DroppedPath> dropped;
         for (const QString& path : paths)
-            dropped.push_back({path.toStdString(), path.endsWith('/')});
+            dropped.push_back({path.toStdString(), path.endsWith('/') || path.endsWith('\\')});
         std::optional<DropChoice> choice = chooseDrop(dropped);
         QCOMPARE(choice.has_value(), !folder.isEmpty());
         if (!choice)

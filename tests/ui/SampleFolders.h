@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <unistd.h>
-
 namespace sorvanel::ui::testing {
 
 /// A folder tree on disk for the local namespace:
@@ -16,8 +14,15 @@ namespace sorvanel::ui::testing {
 ///     home/plain               home/file.txt             home/locked (mode 000)/inside
 ///     home/loop -> .           home/linkToPlain -> plain home/dangling -> nowhere
 ///     other/deep/x             vol/
+///
+/// The links only where the system makes links (not on Windows).
 struct SampleFolders
 {
+#ifdef _WIN32
+    static constexpr bool withLinks = false;
+#else
+    static constexpr bool withLinks = true;
+#endif
     QTemporaryDir temp;
     QString root;
     QString home;
@@ -34,9 +39,11 @@ struct SampleFolders
             dir.mkpath(QString::fromLatin1(path));
         QFile file(home + "/file.txt");
         file.open(QIODevice::WriteOnly);
-        QFile::link(".", home + "/loop");
-        QFile::link("plain", home + "/linkToPlain");
-        QFile::link("nowhere", home + "/dangling");
+        if (withLinks) {
+            QFile::link(".", home + "/loop");
+            QFile::link("plain", home + "/linkToPlain");
+            QFile::link("nowhere", home + "/dangling");
+        }
         QFile::setPermissions(home + "/locked", QFileDevice::Permissions());
     }
 
@@ -48,7 +55,10 @@ struct SampleFolders
     }
 
     /// Whether permissions keep this process out of a folder (not so for root).
-    bool lockedIsUnreadable() const { return !QDir(home + "/locked").isReadable(); }
+    bool lockedIsUnreadable() const
+    {
+        return !QDir(home + "/locked").isReadable();
+    }
 
     LocalShellOptions options(bool german = false)
     {
@@ -56,7 +66,8 @@ struct SampleFolders
         options.german = german;
         options.homePath = home;
         QString volume = root + "/vol";
-        options.volumes = [volume] { return QStringList{volume, "/", volume}; };
+        // "/" here; on Windows the system's drive.
+        options.volumes = [volume] { return QStringList{volume, QDir::rootPath(), volume}; };
         options.openUrl = [this](const QUrl& url) {
             urlsOpened << url.toLocalFile();
             return openSucceeds;

@@ -10,10 +10,12 @@
 #include <QTest>
 #include <QUuid>
 
+#ifndef _WIN32
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 using namespace sorvanel::ui;
 
@@ -25,6 +27,7 @@ QString uniqueTitle()
     return QStringLiteral("Sorvanel test %1").arg(QUuid::createUuid().toString(QUuid::Id128));
 }
 
+#ifndef _WIN32
 QString socketPath(const QString& name)
 {
     return QFileInfo(name).isAbsolute() ? name : QDir(QDir::tempPath()).filePath(name);
@@ -45,6 +48,7 @@ bool makeDeadSocket(const QString& path)
     ::close(fd);
     return bound && QFileInfo::exists(path);
 }
+#endif
 
 } // namespace
 
@@ -56,7 +60,11 @@ private slots:
     void namesTheSocketPerUser_data()
     {
         const QString title = "Sorvanel  -  Delete SysEx events from midi files";
+#ifdef _WIN32
+        const QString user = qEnvironmentVariable("USERNAME");
+#else
         const QString user = QString::number(::getuid());
+#endif
         QTest::addColumn<QString>("runtimeDir");
         QTest::addColumn<QString>("expected");
         QTest::newRow("runtime folder") << "/run/user/1000"
@@ -100,6 +108,7 @@ private slots:
         QCOMPARE(raised.count(), 1);
     }
 
+#ifndef _WIN32 // a named pipe goes with its owner
     void replacesTheSocketOfAKilledInstance()
     {
         const QString title = uniqueTitle();
@@ -113,6 +122,7 @@ private slots:
         QVERIFY(second.handOverToRunningInstance());
         QTRY_COMPARE(raised.count(), 1);
     }
+#endif
 
     void keepsAnInstanceThatAnswers()
     {
@@ -121,7 +131,10 @@ private slots:
         QVERIFY(running.listen());
         SingleInstance late(title);
         QVERIFY(!late.listen());
+#ifndef _WIN32
         QVERIFY(QFileInfo::exists(socketPath(running.name())));
+#endif
+        QVERIFY(late.handOverToRunningInstance());
     }
 
     void raisesTheModalWindowLast()

@@ -6,7 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -65,7 +67,9 @@ private slots:
         QVERIFY(waitUntilAnswering());
         killed->kill();
         QVERIFY(killed->waitForFinished(5000));
+#ifndef _WIN32 // a named pipe goes with its owner
         QVERIFY(QFileInfo::exists(socketPath()));
+#endif
 
         QProcess* next = start();
         QVERIFY(waitUntilAnswering());
@@ -93,7 +97,11 @@ private:
 
     QString socketPath() const
     {
+#ifdef _WIN32
+        return QStringLiteral("%1-%2").arg(title, qEnvironmentVariable("USERNAME"));
+#else
         return QDir(m_runtime->path()).filePath(QStringLiteral("%1-%2").arg(title).arg(::getuid()));
+#endif
     }
 
     /// Whether a copy answers on the socket within a generous time (sanitizer builds start

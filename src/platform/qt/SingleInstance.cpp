@@ -32,6 +32,14 @@ QString userTag()
 #endif
 }
 
+/// Whether a server takes connections on `name`. The probe asks for nothing.
+bool answers(const QString& name)
+{
+    QLocalSocket probe;
+    probe.connectToServer(name);
+    return probe.waitForConnected(500);
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& title, QObject* parent)
@@ -75,17 +83,23 @@ bool SingleInstance::handOverToRunningInstance(int timeoutMs)
 
 bool SingleInstance::listen()
 {
+#ifdef Q_OS_WIN
+    // A second server may take a pipe name that is in use, so the name is not taken while a
+    // copy answers on it. A pipe goes with its owner: a killed copy leaves nothing behind.
+    if (answers(m_name))
+        return false;
+    return m_server.listen(m_name);
+#else
     if (m_server.listen(m_name))
         return true;
     if (m_server.serverError() != QAbstractSocket::AddressInUseError)
         return false;
     // Nobody answers on a socket whose owner was killed; it only blocks the name.
-    QLocalSocket probe;
-    probe.connectToServer(m_name);
-    if (probe.waitForConnected(500))
+    if (answers(m_name))
         return false;
     QLocalServer::removeServer(m_name);
     return m_server.listen(m_name);
+#endif
 }
 
 void SingleInstance::takeConnection()

@@ -32,8 +32,8 @@ public:
     bool handOverToRunningInstance(int timeoutMs = 2000);
 
     /// Starts taking requests from later starts. A socket left behind by a copy that was
-    /// killed is removed first. False when the socket cannot be set up; the program then
-    /// runs without the guard.
+    /// killed is removed first. False when the socket cannot be set up or another copy
+    /// answers on it; the program then runs without the guard.
     bool listen();
 
 signals:

@@ -247,10 +247,12 @@ public:
             const QStringList volumes = m_options->volumes ? m_options->volumes() : QStringList();
             for (const QString& volume : volumes) {
                 QString path = QDir::cleanPath(volume);
-                if (seen.contains(path) || !QFileInfo(path).isDir())
+                std::string local = filePathFromQt(path);
+                // On Windows "/" and "\\" name no root of their own.
+                if (seen.contains(path) || !isAbsolutePath(local) || !QFileInfo(path).isDir())
                     continue;
                 seen.append(path);
-                add(encodeItem(ItemKind::Volume, filePathFromQt(path)));
+                add(encodeItem(ItemKind::Volume, local));
             }
             break;
         }

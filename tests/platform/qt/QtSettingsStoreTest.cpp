@@ -9,6 +9,15 @@
 namespace sorvanel {
 namespace {
 
+#ifdef _WIN32
+// The settings are in the registry, under a name of the test's own that is removed before and
+// after each test; a real user's settings stay as they are.
+const char* const application = "Sorvanel settings test";
+const QString registryKey = QString("HKEY_CURRENT_USER\\Software\\Tarnwick\\") + application;
+#else
+const char* const application = "Sorvanel";
+#endif
+
 // Every test points QSettings at its own temporary folder, never at the user's settings.
 class QtSettingsStoreTest : public ::testing::Test
 {
@@ -17,10 +26,33 @@ protected:
     {
         ASSERT_TRUE(folder.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+#ifdef _WIN32
+        QSettings(registryKey, QSettings::NativeFormat).remove("");
+#endif
     }
 
+#ifdef _WIN32
+    void TearDown() override
+    {
+        QSettings(registryKey, QSettings::NativeFormat).remove("");
+    }
+#endif
+
+    /// The stored settings as the file's lines (on Windows the registry key's values).
     QString fileText() const
     {
+#ifdef _WIN32
+        QSettings registry(registryKey, QSettings::NativeFormat);
+        QString text;
+        for (const QString& group : registry.childGroups()) {
+            text += "[" + group + "]\n";
+            registry.beginGroup(group);
+            for (const QString& key : registry.childKeys())
+                text += key + "=" + registry.value(key).toString() + "\n";
+            registry.endGroup();
+        }
+        return text;
+#endif
         QFile file(folder.path() + "/Tarnwick/Sorvanel.conf");
         if (!file.open(QIODevice::ReadOnly))
             return {};
@@ -30,12 +62,12 @@ protected:
     /// Writes a raw value the way a hand-edited file or another program would leave it.
     void writeRaw(const QString& name, const QVariant& value)
     {
-        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tarnwick", "Sorvanel");
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tarnwick", application);
         settings.setValue("Settings/" + name, value);
     }
 
     QTemporaryDir folder;
-    QtSettingsStore store{"Sorvanel"};
+    QtSettingsStore store{application};
 };
 
 TEST_F(QtSettingsStoreTest, MissingValuesGiveTheDefault)
@@ -53,7 +85,7 @@ TEST_F(QtSettingsStoreTest, ValuesRoundTripUnderTheSettingsGroup)
     store.WriteProfileString("Settings", "Language", "G");
     store.WriteProfileString("Settings", "Latin1", "/home/u/Caf\xe9");
 
-    QtSettingsStore other("Sorvanel");
+    QtSettingsStore other(application);
     EXPECT_EQ(other.GetProfileString("Settings", "Latin1", ""), "/home/u/Caf\xe9");
     EXPECT_EQ(other.GetProfileInt("Settings", "WindowLeft", 0), -20);
     EXPECT_EQ(other.GetProfileInt("Settings", "Big", 0), 2147483647);
@@ -79,7 +111,7 @@ TEST_F(QtSettingsStoreTest, SessionWritesTheFileOnceAtItsEnd)
         EXPECT_EQ(store.GetProfileInt("Settings", "Volume", -1), 1);
         EXPECT_EQ(fileText(), before);
     }
-    QtSettingsStore other("Sorvanel");
+    QtSettingsStore other(application);
     EXPECT_EQ(other.GetProfileInt("Settings", "Volume", -1), 1);
     EXPECT_EQ(other.GetProfileString("Settings", "Folder", ""), "/x");
     // After the session every operation goes to the file again.
@@ -131,7 +163,11 @@ TEST_F(QtSettingsStoreTest, ApplicationNameSeparatesStores)
     store.WriteProfileString("Settings", "Language", "E");
     QtSettingsStore renamed("Renamed");
     EXPECT_EQ(renamed.GetProfileString("Settings", "Language", "none"), "none");
+#ifdef _WIN32
+    EXPECT_TRUE(fileText().contains("Language=E"));
+#else
     EXPECT_TRUE(QFile::exists(folder.path() + "/Tarnwick/Sorvanel.conf"));
+#endif
 }
 
 } // namespace
