@@ -71,7 +71,8 @@ build_qt() {
     mkdir -p "$build"
     # Only what the program and its tests use. Features that Debian's trimmed copy cannot build
     # for Windows are switched off rather than patched: tablet input (its header is not in the
-    # package) and OpenGL (the window draws with the raster engine only).
+    # package) and OpenGL (the window draws with the raster engine only), including the choice
+    # of OpenGL at run time, which the Windows platform plugin would still compile without it.
     # Bundled third-party code throughout, so that the DLLs need nothing from the system.
     # The compiler's own runtime goes into each DLL; only the threads library stays a DLL
     # (copied beside Qt's below).
@@ -84,9 +85,9 @@ build_qt() {
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
         -DBUILD_SHARED_LIBS=ON \
         -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-        -DFEATURE_opengl=OFF -DFEATURE_tabletevent=OFF -DFEATURE_vulkan=OFF \
+        -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_tabletevent=OFF -DFEATURE_vulkan=OFF \
         -DFEATURE_sql=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF \
-        -DFEATURE_dbus=OFF -DFEATURE_xml=OFF -DFEATURE_direct2d=OFF \
+        -DFEATURE_dbus=OFF -DFEATURE_xml=OFF -DFEATURE_direct2d=ON \
         -DFEATURE_openssl=OFF -DINPUT_openssl=no -DFEATURE_zstd=OFF -DFEATURE_brotli=OFF \
         -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_png=OFF \
         -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
