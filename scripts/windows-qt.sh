@@ -98,7 +98,6 @@ build_qt() {
     nice -n 10 cmake --build "$build" --parallel "$jobs" >"$build/build.log" 2>&1 \
         || { grep -B2 -A20 -m3 'error' "$build/build.log" >&2; exit 1; }
     cmake --install "$build" >"$build/install.log" 2>&1
-    cp /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$prefix/bin/"
     echo "$qt_version built in $(((SECONDS - start) / 60)) minutes" >"$prefix/BUILT"
     cat "$prefix/BUILT"
 }
@@ -108,12 +107,16 @@ if [ -f "$prefix/BUILT" ]; then
 else
     build_qt
 fi
+# The compiler's run-time DLLs beside Qt's: the plugins and the threads library use them.
+cp -u /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll \
+    /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll \
+    /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll "$prefix/bin/"
 [ "${1:-}" = --qt-only ] && exit 0
 
 echo "== Sorvanel.exe and the tests, cross-built against it (build-win-gui)"
 cmake --preset windows-gui -DSORVANEL_QT_MINGW="$prefix" >/dev/null
 nice cmake --build build-win-gui
-program_folder=$root/build-win-gui/src/app
+program_folder=$(dirname "$(find "$root/build-win-gui" -maxdepth 3 -name Sorvanel.exe | head -n1)")
 
 # Wine finds Qt's DLLs on its own PATH (WINEPATH); Qt finds its plugins beside its DLLs.
 # Variables named QT_* are hidden from the Windows side; WINEQT_* arrive there as QT_*.
@@ -164,8 +167,10 @@ done
 sleep 3
 import -window root "$shots/language-chooser.png"
 echo "screenshot: $shots/language-chooser.png"
-# Enter takes the offered language; the main window follows. Escape ends the program, which
-# then keeps its settings.
+# Down chooses English, Enter takes it; the main window follows. Escape ends the program,
+# which then keeps its settings.
+xdotool key Down
+sleep 1
 xdotool key Return
 sleep 5
 import -window root "$shots/main-window.png"
