@@ -7,6 +7,7 @@
 #include "platform/Notifier.h"
 #include "song/Song.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +81,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sorvanel::MidiBuffer buffer(block.data(), static_cast<std::int32_t>(block.size()), "out");
     check(song.write(buffer, notifier), "a cleaned song did not fit its encoded size");
     check(buffer.remaining() == 0, "the encoding left part of the block unused");
+
+    // Deleting while reading gives the same song, within the block size the batch allots.
+    sorvanel::Song sieved;
+    sorvanel::CleanCounts sievedCounts;
+    sorvanel::MidiBuffer input(image.data(), static_cast<std::int32_t>(image.size()), "in");
+    check(sorvanel::readCleanSong(sieved, input, notifier, options, sievedCounts)
+            && sievedCounts == counts,
+        "cleaning while reading counts otherwise");
+    check(block.size() <= sorvanel::cleanedSizeBound(sieved, image.size(), sievedCounts),
+        "a cleaned song is larger than its bound");
+    std::vector<std::uint8_t> sievedBlock(block.size() + 16);
+    sorvanel::MidiBuffer sievedOut(
+        sievedBlock.data(), static_cast<std::int32_t>(sievedBlock.size()), "out");
+    check(sieved.write(sievedOut, notifier)
+            && sievedBlock.size() - static_cast<std::size_t>(sievedOut.remaining()) == block.size()
+            && std::equal(block.begin(), block.end(), sievedBlock.begin()),
+        "cleaning while reading encodes otherwise");
 
     sorvanel::Song again;
     check(again.readImage(block, "out", notifier), "a cleaned song does not read back");

@@ -170,14 +170,15 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
 
     MidiBuffer input(
         buffers.image.data(), static_cast<std::int32_t>(buffers.image.size()), entry.fullPath);
-    if (!song.read(input, notifier))
+    CleanCounts counts;
+    if (!readCleanSong(song, input, notifier, options, counts))
         return refused;
-
-    CleanCounts counts = cleanSong(song, options);
     if (!counts.changed)
         return FileOutcome::Finished;
 
-    std::int32_t size = std::max(song.encodedSize(), 0);
+    const auto size = static_cast<std::int32_t>(
+        std::min<std::size_t>(cleanedSizeBound(song, buffers.image.size(), counts),
+            std::numeric_limits<std::int32_t>::max()));
     std::uint8_t* block = buffers.output(static_cast<std::size_t>(size));
     MidiBuffer output(block, size, entry.fullPath);
     if (!song.write(output, notifier))

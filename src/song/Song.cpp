@@ -183,14 +183,12 @@ void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const st
 
 namespace {
 
-/// The encoder of `MidiEvent::encode`, here so the track writer's loop gets it inline.
-inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer, const std::uint8_t* image)
+/// Writes `event` at `out` with its status byte and shortest quantities; returns the address
+/// after it. `out` has room for `encodedSize()` bytes, or for 16 when `roomy`, which lets
+/// the data of a short event be copied as one word.
+template <bool roomy>
+inline std::uint8_t* putEvent(const MidiEvent& event, std::uint8_t* out, const std::uint8_t* image)
 {
-    // One bounds check for the whole event: the block is sized exactly, so this nearly never
-    // fails, and when it does nothing of the event is written.
-    std::uint8_t* out = buffer.claim(event.encodedSize());
-    if (out == nullptr)
-        return;
     out = MidiBuffer::putVarLen(out, event.delta);
     *out++ = event.status;
     if (event.status >= 0x80 && event.status <= 0xEF) {
@@ -201,22 +199,34 @@ inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer, const std::u
     } else if (event.status == 0xF0 || event.status == 0xF7) {
         out = MidiBuffer::putVarLen(out, event.length);
     } else {
-        return;
+        return out;
     }
-    const std::uint8_t* source = event.data(image);
-    if (event.length > 4) {
-        std::memcpy(out, source, static_cast<std::size_t>(event.length));
+    const auto length = static_cast<std::size_t>(event.length);
+    if (roomy) {
+        std::memcpy(out, event.inlineData, sizeof event.inlineData);
+    } else if (length > 4) {
+        std::memcpy(out, image + event.dataOffset, length);
     } else {
-        for (std::int32_t i = 0; i < event.length; ++i)
-            out[i] = source[i];
+        for (std::size_t i = 0; i < length; ++i)
+            out[i] = event.inlineData[i];
     }
+    return out + length;
+}
+
+/// Whether `event` may go through `putEvent<true>` at `out`, before `end`: its data is inline
+/// and the longest such event (12 bytes) fits.
+inline bool roomyFor(const MidiEvent& event, const std::uint8_t* out, const std::uint8_t* end)
+{
+    return end - out >= 16 && static_cast<std::uint32_t>(event.length) <= 4;
 }
 
 } // namespace
 
 void MidiEvent::encode(MidiBuffer& buffer, const std::uint8_t* image) const
 {
-    encodeEvent(*this, buffer, image);
+    // One bounds check for the whole event; when it fails nothing of the event is written.
+    if (std::uint8_t* out = buffer.claim(encodedSize()))
+        putEvent<false>(*this, out, image);
 }
 
 // ---- Track
@@ -281,8 +291,10 @@ bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkL
             buffer.markOverflow();
             return false;
         }
+        // The sink may take the event back: look at it first.
+        const bool last = isEndOfTrack(event);
         sink.keep(event, image);
-        if (isEndOfTrack(event)) {
+        if (last) {
             buffer.passTo(p);
             return p - start == chunkLength;
         }
@@ -293,10 +305,13 @@ bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkL
 
 } // namespace
 
-/// Stores the events of a track being read, decoded in place.
+/// Stores the events of a track being read, decoded in place, less those the sieve deletes.
 struct StoringEvents
 {
     Track& track;
+    EventSieve* sieve = nullptr;
+    /// The deltas of the deleted events since the last kept one, summed modulo 2^32.
+    std::uint32_t carried = 0;
 
     MidiEvent& slot(std::int64_t consumed)
     {
@@ -306,16 +321,29 @@ struct StoringEvents
         return track.events.emplace_back();
     }
     void drop() { track.events.pop_back(); }
-    void keep(const MidiEvent&, const std::uint8_t*) { }
+    void keep(MidiEvent& event, const std::uint8_t* image)
+    {
+        if (sieve == nullptr)
+            return;
+        if (const unsigned tally = sieve->judge(event, image)) {
+            ++sieve->deleted[tally - 1];
+            carried += static_cast<std::uint32_t>(event.delta);
+            track.events.pop_back();
+        } else if (carried != 0) {
+            event.delta =
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
+            carried = 0;
+        }
+    }
 };
 
-bool Track::read(MidiBuffer& buffer, Notifier& notifier)
+bool Track::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
 {
     bool valid = false;
     if (image == nullptr)
         image = buffer.cursor();
     try {
-        StoringEvents sink{*this};
+        StoringEvents sink{*this, sieve};
         valid = readTrackChunk(buffer, chunkId, chunkLength, image, sink);
     } catch (const std::bad_alloc&) {
         notifier.notify(outOfMemoryText);
@@ -344,16 +372,21 @@ bool Track::write(MidiBuffer& buffer, Notifier& notifier) const
     writeChunkHeader(buffer, "MTrk", 0);
     if (buffer.overflow())
         return fail();
-    // A cursor without a path, which the compiler can keep in registers.
-    MidiBuffer local(buffer.cursor(), buffer.remaining(), {});
+    std::uint8_t* out = buffer.cursor();
+    std::uint8_t* const end = out + buffer.remaining();
     for (const MidiEvent& event : events) {
-        if (local.overflow())
-            break;
-        encodeEvent(event, local, image);
+        // Most events are short: with room for any of them, none needs its size counted.
+        if (roomyFor(event, out, end)) {
+            out = putEvent<true>(event, out, image);
+            continue;
+        }
+        if (event.encodedSize() > end - out) {
+            buffer.markOverflow();
+            return fail();
+        }
+        out = putEvent<false>(event, out, image);
     }
-    buffer.moveTo(local);
-    if (buffer.overflow())
-        return fail();
+    buffer.passTo(out);
     writeChunkHeader(header, "MTrk", header.remaining() - buffer.remaining() - 8);
     if (header.overflow())
         return fail();
@@ -439,7 +472,7 @@ struct TitleSearch
 
 } // namespace
 
-bool Song::read(MidiBuffer& buffer, Notifier& notifier)
+bool Song::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
 {
     auto refuse = [&] {
         notifier.notify(withPath(invalidFileText, buffer.filePath()));
@@ -474,7 +507,7 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
         auto index = static_cast<std::size_t>(i);
         if (index < m_spareFor.size() && m_spareFor[index] != noSpare)
             track.events.swap(m_spareEvents[m_spareFor[index]]);
-        if (!track.read(buffer, notifier) || buffer.overflow())
+        if (!track.read(buffer, notifier, sieve) || buffer.overflow())
             return false;
         try {
             tracks.push_back(std::move(track));
