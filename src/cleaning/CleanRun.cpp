@@ -130,6 +130,8 @@ private:
 
 enum class FileOutcome { Finished, LeftOut, Stopped };
 
+constexpr std::size_t largeBlock = std::size_t{64} << 20;
+
 /// Reads `entry` into `buffers`; an unchecked entry that cannot be read is left out after its
 /// message, as the file list leaves it out.
 bool readImage(const MidiFileEntry& entry, FileOps& files, Notifier& notifier, RunBuffers& buffers)
@@ -176,9 +178,13 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     if (!counts.changed)
         return FileOutcome::Finished;
 
+    // Sized without a pass over the events; a large song is counted exactly instead, so its
+    // block takes no more address space than it needs.
+    std::size_t bound = cleanedSizeBound(song, buffers.image.size(), counts);
+    if (bound > largeBlock)
+        bound = static_cast<std::size_t>(std::max(song.encodedSize(), 0));
     const auto size = static_cast<std::int32_t>(
-        std::min<std::size_t>(cleanedSizeBound(song, buffers.image.size(), counts),
-            std::numeric_limits<std::int32_t>::max()));
+        std::min<std::size_t>(bound, std::numeric_limits<std::int32_t>::max()));
     std::uint8_t* block = buffers.output(static_cast<std::size_t>(size));
     MidiBuffer output(block, size, entry.fullPath);
     if (!song.write(output, notifier))
