@@ -65,10 +65,6 @@ std::int32_t saturate(std::int64_t size)
     return size > int32Max ? int32Max : static_cast<std::int32_t>(size);
 }
 
-bool isEndOfTrack(const MidiEvent& event)
-{
-    return event.status == 0xFF && event.metaType == 0x2F && event.length == 0;
-}
 
 } // namespace
 
@@ -108,9 +104,11 @@ inline bool readVarLen(const std::uint8_t*& p, const std::uint8_t* end, std::uin
 
 /// The decoder of `MidiEvent::decode` over raw pointers, kept here so the track reader's loop
 /// gets it inline with `p` and `end` in registers. Decodes into a zero event and moves `p`
-/// past it; false when the block ends inside the event.
+/// past it; false when the block ends inside the event. `endOfTrack` tells whether it was
+/// the End-of-Track event, from what is still in registers: reading the status and meta
+/// type back from the event as one word would wait for their separate stores every event.
 inline bool decodeEvent(MidiEvent& event, const std::uint8_t*& p, const std::uint8_t* end,
-    std::uint8_t& runningStatus, const std::uint8_t* image)
+    std::uint8_t& runningStatus, const std::uint8_t* image, bool& endOfTrack)
 {
     std::uint32_t delta = 0;
     if (!readVarLen(p, end, delta) || p == end)
@@ -131,9 +129,11 @@ inline bool decodeEvent(MidiEvent& event, const std::uint8_t*& p, const std::uin
     } else if (status == 0xFF) {
         if (p == end)
             return false;
-        event.metaType = *p++;
+        const std::uint8_t metaType = *p++;
+        event.metaType = metaType;
         if (!readVarLen(p, end, n))
             return false;
+        endOfTrack = metaType == 0x2F && n == 0;
     } else if (status == 0xF0 || status == 0xF7) {
         if (!readVarLen(p, end, n))
             return false;
@@ -175,7 +175,8 @@ void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const st
         return;
     *this = MidiEvent();
     const std::uint8_t* p = buffer.cursor();
-    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus, image))
+    bool endOfTrack = false;
+    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus, image, endOfTrack))
         buffer.passTo(p);
     else
         buffer.markOverflow();
@@ -286,13 +287,12 @@ bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkL
     std::uint8_t runningStatus = 0;
     while (p != end) {
         MidiEvent& event = sink.slot(p - start);
-        if (!decodeEvent(event, p, end, runningStatus, image)) {
+        bool last = false;
+        if (!decodeEvent(event, p, end, runningStatus, image, last)) {
             sink.drop();
             buffer.markOverflow();
             return false;
         }
-        // The sink may take the event back: look at it first.
-        const bool last = isEndOfTrack(event);
         sink.keep(event, image);
         if (last) {
             buffer.passTo(p);
