@@ -1,7 +1,8 @@
 // Cleans every song the reader accepts, with options taken from a hash of the input: the
 // result must encode into exactly its announced size and read back, the counts must match the
 // events that went and came, and cleaning the result again must find nothing more to delete
-// but the resets it inserted.
+// but the resets it inserted. The batch's one-pass ways (deleting while reading, and writing
+// while reading when nothing is inserted) must give the same bytes and refuse the same files.
 
 #include "cleaning/EventFilter.h"
 #include "platform/Notifier.h"
@@ -64,8 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> image(data, data + size);
     sorvanel::Song song;
     sorvanel::RecordingNotifier notifier;
-    if (!song.readImage(image, "in", notifier))
+    if (!song.readImage(image, "in", notifier)) {
+        // Cleaning while reading refuses it with the same message.
+        std::vector<std::uint8_t> streamed(sorvanel::sievedSizeBound(image.size()));
+        sorvanel::MidiBuffer replay(image.data(), static_cast<std::int32_t>(image.size()), "in");
+        sorvanel::RecordingNotifier refusal;
+        std::size_t written = 0;
+        sorvanel::CleanCounts ignored;
+        check(sorvanel::cleanWhileReading(
+                  replay, refusal, options, streamed.data(), streamed.size(), written, ignored)
+                    == sorvanel::SievedWrite::Refused
+                && refusal.texts == notifier.texts,
+            "cleaning while reading judges a file otherwise");
         return 0;
+    }
 
     std::size_t before = eventCount(song);
     sorvanel::CleanCounts counts = sorvanel::cleanSong(song, options);
@@ -98,6 +111,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             && sievedBlock.size() - static_cast<std::size_t>(sievedOut.remaining()) == block.size()
             && std::equal(block.begin(), block.end(), sievedBlock.begin()),
         "cleaning while reading encodes otherwise");
+
+    // A clean that only deletes is written while the song is read, to the same bytes.
+    if (sorvanel::insertsNothing(options)) {
+        std::vector<std::uint8_t> streamed(sorvanel::sievedSizeBound(image.size()));
+        sorvanel::MidiBuffer replay(image.data(), static_cast<std::int32_t>(image.size()), "in");
+        std::size_t written = 0;
+        sorvanel::CleanCounts streamedCounts;
+        check(sorvanel::cleanWhileReading(replay, notifier, options, streamed.data(),
+                  streamed.size(), written, streamedCounts)
+                    == sorvanel::SievedWrite::Written
+                && streamedCounts == counts && written == block.size()
+                && std::equal(block.begin(), block.end(), streamed.begin()),
+            "cleaning while reading writes otherwise");
+    }
 
     sorvanel::Song again;
     check(again.readImage(block, "out", notifier), "a cleaned song does not read back");

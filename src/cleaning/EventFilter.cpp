@@ -171,14 +171,20 @@ void insertTrackResets(Track& track, bool atBeginning, bool atEnd, CleanCounts& 
     }
 }
 
+/// What `sieve` deleted, into `counts`.
+void tally(const EventSieve& sieve, CleanCounts& counts)
+{
+    counts.controllersRemoved = sieve.deleted[controllerTally - 1];
+    counts.sysExRemoved = sieve.deleted[sysExTally - 1];
+    counts.changed = counts.controllersRemoved != 0 || counts.sysExRemoved != 0;
+}
+
 /// Tallies what `sieve` deleted into `counts`, then inserts the resets the options ask for into
 /// the song's first `trackCount` tracks.
 void finishCleaning(Song& song, std::size_t trackCount, const EventSieve& sieve,
     const CleanOptions& options, CleanCounts& counts)
 {
-    counts.controllersRemoved = sieve.deleted[controllerTally - 1];
-    counts.sysExRemoved = sieve.deleted[sysExTally - 1];
-    counts.changed = counts.controllersRemoved != 0 || counts.sysExRemoved != 0;
+    tally(sieve, counts);
 
     bool atBeginning = options.BeginningOfFile != 0;
     bool atEnd = options.EndOfFile != 0;
@@ -211,6 +217,21 @@ bool readCleanSong(Song& song, MidiBuffer& buffer, Notifier& notifier, const Cle
         return false;
     finishCleaning(song, song.tracks.size(), sieve, options, counts);
     return true;
+}
+
+bool insertsNothing(const CleanOptions& options)
+{
+    return options.InsertMidiReset == 0 || (options.BeginningOfFile == 0 && options.EndOfFile == 0);
+}
+
+SievedWrite cleanWhileReading(MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts)
+{
+    counts = CleanCounts();
+    EventSieve sieve = sieveFor(options);
+    const SievedWrite result = writeSieved(buffer, notifier, sieve, block, capacity, written);
+    tally(sieve, counts);
+    return result;
 }
 
 std::size_t cleanedSizeBound(const Song& song, std::size_t imageSize, const CleanCounts& counts)

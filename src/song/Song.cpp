@@ -65,7 +65,6 @@ std::int32_t saturate(std::int64_t size)
     return size > int32Max ? int32Max : static_cast<std::int32_t>(size);
 }
 
-
 } // namespace
 
 // ---- MidiEvent
@@ -570,6 +569,121 @@ bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title)
         return false;
     }
     return true;
+}
+
+namespace {
+
+/// Encodes each complete event as `Track::write` would, unless the sieve deletes it, into a
+/// block that the caller has sized for the whole song.
+struct EncodingEvents
+{
+    EventSieve& sieve;
+    std::uint8_t* out;
+    std::uint8_t* const end;
+    bool tooSmall = false;
+    std::uint32_t carried = 0;
+    MidiEvent scratch;
+
+    MidiEvent& slot(std::int64_t)
+    {
+        scratch = MidiEvent();
+        return scratch;
+    }
+    void drop() { }
+    void keep(MidiEvent& event, const std::uint8_t* image)
+    {
+        if (const unsigned tally = sieve.judge(event, image)) {
+            ++sieve.deleted[tally - 1];
+            carried += static_cast<std::uint32_t>(event.delta);
+            return;
+        }
+        if (carried != 0) {
+            event.delta =
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
+            carried = 0;
+        }
+        if (tooSmall)
+            return; // the song is still read to the end, to be judged as a whole
+        if (roomyFor(event, out, end))
+            out = putEvent<true>(event, out, image);
+        else if (event.encodedSize() <= end - out)
+            out = putEvent<false>(event, out, image);
+        else
+            tooSmall = true;
+    }
+};
+
+void putBigEndian(std::uint8_t* at, std::uint32_t value)
+{
+    at[0] = static_cast<std::uint8_t>(value >> 24);
+    at[1] = static_cast<std::uint8_t>(value >> 16);
+    at[2] = static_cast<std::uint8_t>(value >> 8);
+    at[3] = static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
+std::size_t sievedSizeBound(std::size_t imageSize)
+{
+    // Only an event read with running status is written longer, by its status byte, and it
+    // took at least one byte: its delta, where the running status is one without data. A
+    // deleted event's delta passed on lengthens the next one's by fewer bytes than the
+    // deleted event took.
+    return 2 * imageSize + 16;
+}
+
+SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& sieve,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written)
+{
+    written = 0;
+    const std::uint8_t* const image = buffer.cursor();
+    SongHeader header;
+    if (!readSongHeader(buffer, header)) {
+        notifier.notify(withPath(invalidFileText, buffer.filePath()));
+        return SievedWrite::Refused;
+    }
+    if (capacity < 14) {
+        notifier.notify(bufferTooSmallText);
+        return SievedWrite::TooSmall;
+    }
+    EncodingEvents sink{sieve, block + 14, block + capacity, false, 0, MidiEvent()};
+    std::uint16_t tracksWritten = 0;
+    for (std::int32_t i = 0; i < header.trackCount; ++i) {
+        std::uint8_t* const chunk = sink.out;
+        if (sink.end - chunk < 8)
+            sink.tooSmall = true;
+        else
+            sink.out += 8;
+        sink.carried = 0;
+        if (!readTrackChunk(buffer, header.chunkId, header.chunkLength, image, sink)) {
+            notifier.notify(withPath(invalidTrackText, buffer.filePath()));
+            return SievedWrite::Refused;
+        }
+        if (!sink.tooSmall) {
+            std::memcpy(chunk, "MTrk", 4);
+            putBigEndian(chunk + 4, static_cast<std::uint32_t>(sink.out - chunk - 8));
+        }
+        ++tracksWritten;
+    }
+    if (buffer.remaining() != 0) {
+        notifier.notify(withPath(invalidFileText, buffer.filePath()));
+        return SievedWrite::Refused;
+    }
+    if (sink.tooSmall) {
+        notifier.notify(bufferTooSmallText);
+        return SievedWrite::TooSmall;
+    }
+    // The header as `Song::write` makes it.
+    std::memcpy(block, "MThd", 4);
+    putBigEndian(block + 4, 6);
+    block[8] = 0;
+    block[9] = tracksWritten > 1 ? 1 : 0;
+    block[10] = static_cast<std::uint8_t>(tracksWritten >> 8);
+    block[11] = static_cast<std::uint8_t>(tracksWritten);
+    block[12] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(header.division) >> 8);
+    block[13] = static_cast<std::uint8_t>(header.division);
+    written = static_cast<std::size_t>(sink.out - block);
+    return SievedWrite::Written;
 }
 
 bool Song::readImage(

@@ -183,6 +183,19 @@ private:
 /// with at least one byte (empty when there is none). What the title lookup of a folder needs.
 bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title);
 
+/// What `writeSieved` came to.
+enum class SievedWrite { Written, Refused, TooSmall };
+
+/// Reads a file image as `Song::read` does and, in the same pass and keeping no events,
+/// encodes what `Song::write` would write for it once `sieve` deleted its events: a clean that
+/// only deletes. `block` holds `capacity` bytes; `sievedSizeBound` of the image's size is
+/// always enough. `Refused` after the reader's one message, `TooSmall` after "Internal midi
+/// buffer too small!" (the song was valid); on `Written`, `written` bytes hold the song.
+SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& sieve,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written);
+/// Bytes that always hold what `writeSieved` writes for an image of `imageSize` bytes.
+std::size_t sievedSizeBound(std::size_t imageSize);
+
 /// The reader's texts; `%s` stands for the file's full path.
 inline constexpr const char* invalidFileText = "Invalid midi file structure - file: %s !";
 inline constexpr const char* invalidTrackText = "Invalid midi track structure - file: %s !";
