@@ -61,7 +61,7 @@ TEST(FileOps, TemporaryFileIsHiddenBesideTheTargetWithItsPermissions)
     const Bytes data = {1, 2, 3};
     // 0666 is more than the usual creation mask lets through; the second round asks after
     // the file first, as a rewrite does.
-    for (unsigned mode : {0640u, 0666u}) {
+    for ([[maybe_unused]] unsigned mode : {0640u, 0666u}) {
 #ifndef _WIN32
         ::chmod((folder / "a.mid").c_str(), mode);
 #endif
