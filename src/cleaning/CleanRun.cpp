@@ -117,6 +117,7 @@ struct RunBuffers
     {
         if (size > m_outputCapacity) {
             m_output.reset();
+            m_outputCapacity = 0;
             m_output.reset(new std::uint8_t[size]);
             m_outputCapacity = size;
         }
@@ -129,6 +130,24 @@ private:
 };
 
 enum class FileOutcome { Finished, LeftOut, Stopped };
+
+constexpr std::size_t largeBlock = std::size_t{64} << 20;
+
+/// The output block for a clean done while the song is read, which keeps no events; null
+/// when the options insert resets (they need a whole track first) or no such block can be
+/// had (the song is then read into events, which may need less).
+std::uint8_t* blockForCleaningWhileReading(const CleanOptions& options, RunBuffers& buffers)
+{
+    const std::size_t bound = sievedSizeBound(buffers.image.size());
+    if (!insertsNothing(options)
+        || bound > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return nullptr;
+    try {
+        return buffers.output(bound);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 /// Reads `entry` into `buffers`; an unchecked entry that cannot be read is left out after its
 /// message, as the file list leaves it out.
@@ -170,19 +189,39 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
 
     MidiBuffer input(
         buffers.image.data(), static_cast<std::int32_t>(buffers.image.size()), entry.fullPath);
-    if (!song.read(input, notifier))
-        return refused;
-
-    CleanCounts counts = cleanSong(song, options);
-    if (!counts.changed)
-        return FileOutcome::Finished;
-
-    std::int32_t size = std::max(song.encodedSize(), 0);
-    std::uint8_t* block = buffers.output(static_cast<std::size_t>(size));
-    MidiBuffer output(block, size, entry.fullPath);
-    if (!song.write(output, notifier))
-        return FileOutcome::Stopped;
-    std::size_t written = static_cast<std::size_t>(size - output.remaining());
+    CleanCounts counts;
+    std::uint8_t* block = blockForCleaningWhileReading(options, buffers);
+    std::size_t written = 0;
+    if (block != nullptr) {
+        switch (cleanWhileReading(input, notifier, options, block,
+            sievedSizeBound(buffers.image.size()), written, counts)) {
+        case SievedWrite::Refused:
+            return refused;
+        case SievedWrite::TooSmall:
+            return FileOutcome::Stopped;
+        case SievedWrite::Written:
+            break;
+        }
+        if (!counts.changed)
+            return FileOutcome::Finished;
+    } else {
+        if (!readCleanSong(song, input, notifier, options, counts))
+            return refused;
+        if (!counts.changed)
+            return FileOutcome::Finished;
+        // Sized without a pass over the events; a large song is counted exactly instead, so
+        // its block takes no more address space than it needs.
+        std::size_t bound = cleanedSizeBound(song, buffers.image.size(), counts);
+        if (bound > largeBlock)
+            bound = static_cast<std::size_t>(std::max(song.encodedSize(), 0));
+        const auto size = static_cast<std::int32_t>(
+            std::min<std::size_t>(bound, std::numeric_limits<std::int32_t>::max()));
+        block = buffers.output(static_cast<std::size_t>(size));
+        MidiBuffer output(block, size, entry.fullPath);
+        if (!song.write(output, notifier))
+            return FileOutcome::Stopped;
+        written = static_cast<std::size_t>(size - output.remaining());
+    }
     // Removals and insertions can give back the very bytes the file holds (a second run with
     // the same options takes out its resets and puts them in again): then nothing changed.
     if (written == buffers.image.size()

@@ -10,102 +10,76 @@ namespace {
 
 constexpr std::uint8_t resetController = 121;
 
-/// The deletion rules of one run, prepared once per song.
-class Rules
+constexpr std::uint8_t controllerTally = 1;
+constexpr std::uint8_t sysExTally = 2;
+
+/// The deletion rules of the options as a sieve: control changes and pitch bends go into the
+/// controller tally, F0 and F7 events into the SysEx tally.
+EventSieve sieveFor(const CleanOptions& options)
 {
-public:
-    explicit Rules(const CleanOptions& options)
-        : m_deleteSysEx(options.DeleteSysExEvents != 0)
-        , m_deleteControllers(options.DeleteAllControlEvents != 0)
-        , m_spareOnlySysEx(options.ExceptManufacturerIds != 0)
-        , m_spareControllers(options.ExceptControlEvents != 0)
-        , m_sparePitchBend(options.ExceptControlEvents != 0 && options.PitchBend != 0)
-    {
-        for (const ByteSlot& slot : options.ManufacturerId)
-            if (slot.Value >= 0 && slot.Value <= 255)
-                m_sparedIds.set(static_cast<std::size_t>(slot.Value));
-        if (!m_spareControllers)
-            return;
-        const std::pair<std::int32_t, std::size_t> standard[] = {
-            {options.BankSelectMSB, 0},
-            {options.Modulation, 1},
-            {options.BankSelectLSB, 32},
-            {options.Volume, 7},
-            {options.Pan, 10},
-            {options.Expression, 11},
-            {options.Reverb, 91},
-            {options.Chorus, 93},
-            {options.Sustain, 64},
-        };
-        for (auto [flag, controller] : standard)
-            if (flag != 0)
-                m_sparedControllers.set(controller);
-        for (const ByteSlot& slot : options.Control)
-            if (slot.Value >= 0 && slot.Value <= 255)
-                m_sparedControllers.set(static_cast<std::size_t>(slot.Value));
-    }
-
-    enum class Verdict { Keep, DeleteController, DeleteSysEx };
-
-    /// `image` is what the track's long data is counted from.
-    Verdict judge(const MidiEvent& event, const std::uint8_t* image) const
-    {
-        std::uint8_t status = event.status;
-        if (m_deleteControllers && status >= 0x80 && status <= 0xEF) {
-            if (status >= 0xB0 && status <= 0xBF)
-                return m_spareControllers && m_sparedControllers.test(firstDataByte(event, image))
-                    ? Verdict::Keep
-                    : Verdict::DeleteController;
-            if (status >= 0xE0)
-                return m_sparePitchBend ? Verdict::Keep : Verdict::DeleteController;
-            return Verdict::Keep;
+    EventSieve sieve;
+    auto spare = [](std::bitset<256>& set, std::int32_t value) {
+        if (value >= 0 && value <= 255)
+            set.set(static_cast<std::size_t>(value));
+    };
+    if (options.DeleteAllControlEvents != 0) {
+        const bool except = options.ExceptControlEvents != 0;
+        for (std::size_t status = 0xB0; status <= 0xBF; ++status)
+            sieve.action[status] =
+                except ? controllerTally | EventSieve::spareFlag : controllerTally;
+        if (!except || options.PitchBend == 0)
+            for (std::size_t status = 0xE0; status <= 0xEF; ++status)
+                sieve.action[status] = controllerTally;
+        if (except) {
+            const std::pair<std::int32_t, std::int32_t> standard[] = {
+                {options.BankSelectMSB, 0},
+                {options.Modulation, 1},
+                {options.BankSelectLSB, 32},
+                {options.Volume, 7},
+                {options.Pan, 10},
+                {options.Expression, 11},
+                {options.Reverb, 91},
+                {options.Chorus, 93},
+                {options.Sustain, 64},
+            };
+            for (auto [flag, controller] : standard)
+                if (flag != 0)
+                    spare(sieve.spared[controllerTally - 1], controller);
+            for (const ByteSlot& slot : options.Control)
+                spare(sieve.spared[controllerTally - 1], slot.Value);
         }
-        if (m_deleteSysEx && (status == 0xF0 || status == 0xF7))
-            return m_spareOnlySysEx && m_sparedIds.test(firstDataByte(event, image))
-                ? Verdict::Keep
-                : Verdict::DeleteSysEx;
-        return Verdict::Keep;
     }
-
-    bool deletesAnything() const { return m_deleteSysEx || m_deleteControllers; }
-
-private:
-    static std::size_t firstDataByte(const MidiEvent& event, const std::uint8_t* image)
-    {
-        return event.length > 0 ? event.data(image)[0] : 0;
+    if (options.DeleteSysExEvents != 0) {
+        const bool except = options.ExceptManufacturerIds != 0;
+        sieve.action[0xF0] = sieve.action[0xF7] =
+            except ? sysExTally | EventSieve::spareFlag : sysExTally;
+        if (except)
+            for (const ByteSlot& slot : options.ManufacturerId)
+                spare(sieve.spared[sysExTally - 1], slot.Value);
     }
+    return sieve;
+}
 
-    bool m_deleteSysEx;
-    bool m_deleteControllers;
-    bool m_spareOnlySysEx;
-    bool m_spareControllers;
-    bool m_sparePitchBend;
-    std::bitset<256> m_sparedIds;
-    std::bitset<256> m_sparedControllers;
-};
+bool deletesAnything(const CleanOptions& options)
+{
+    return options.DeleteSysExEvents != 0 || options.DeleteAllControlEvents != 0;
+}
 
 /// Removes the condemned events in one pass. The result is that of removing them one at a
 /// time, each passing its delta on to the event that takes its place: the deltas of a run of
 /// deleted events add up onto the next kept event (modulo 2^32, like a 32-bit sum), and are
 /// lost only when the run reaches the end of the track.
-void compactTrack(Track& track, const Rules& rules, CleanCounts& counts)
+void compactTrack(Track& track, EventSieve& sieve)
 {
     std::vector<MidiEvent>& events = track.events;
     std::size_t kept = 0;
     std::uint32_t carried = 0;
     for (std::size_t index = 0; index < events.size(); ++index) {
         MidiEvent& event = events[index];
-        switch (rules.judge(event, track.image)) {
-        case Rules::Verdict::DeleteController:
-            ++counts.controllersRemoved;
+        if (const unsigned tally = sieve.judge(event, track.image)) {
+            ++sieve.deleted[tally - 1];
             carried += static_cast<std::uint32_t>(event.delta);
             continue;
-        case Rules::Verdict::DeleteSysEx:
-            ++counts.sysExRemoved;
-            carried += static_cast<std::uint32_t>(event.delta);
-            continue;
-        case Rules::Verdict::Keep:
-            break;
         }
         if (carried != 0) {
             event.delta =
@@ -116,10 +90,7 @@ void compactTrack(Track& track, const Rules& rules, CleanCounts& counts)
             events[kept] = event;
         ++kept;
     }
-    if (kept != events.size()) {
-        events.resize(kept);
-        counts.changed = true;
-    }
+    events.resize(kept);
 }
 
 bool isChannelEvent(const MidiEvent& event)
@@ -200,6 +171,28 @@ void insertTrackResets(Track& track, bool atBeginning, bool atEnd, CleanCounts& 
     }
 }
 
+/// What `sieve` deleted, into `counts`.
+void tally(const EventSieve& sieve, CleanCounts& counts)
+{
+    counts.controllersRemoved = sieve.deleted[controllerTally - 1];
+    counts.sysExRemoved = sieve.deleted[sysExTally - 1];
+    counts.changed = counts.controllersRemoved != 0 || counts.sysExRemoved != 0;
+}
+
+/// Tallies what `sieve` deleted into `counts`, then inserts the resets the options ask for into
+/// the song's first `trackCount` tracks.
+void finishCleaning(Song& song, std::size_t trackCount, const EventSieve& sieve,
+    const CleanOptions& options, CleanCounts& counts)
+{
+    tally(sieve, counts);
+
+    bool atBeginning = options.BeginningOfFile != 0;
+    bool atEnd = options.EndOfFile != 0;
+    if (options.InsertMidiReset != 0 && (atBeginning || atEnd))
+        for (std::size_t t = 0; t < trackCount; ++t)
+            insertTrackResets(song.tracks[t], atBeginning, atEnd, counts);
+}
+
 } // namespace
 
 CleanCounts cleanSong(Song& song, const CleanOptions& options)
@@ -207,18 +200,49 @@ CleanCounts cleanSong(Song& song, const CleanOptions& options)
     CleanCounts counts;
     std::size_t trackCount = std::min(
         song.tracks.size(), static_cast<std::size_t>(std::max<std::int16_t>(song.trackCount, 0)));
-
-    Rules rules(options);
-    if (rules.deletesAnything())
+    EventSieve sieve = sieveFor(options);
+    if (deletesAnything(options))
         for (std::size_t t = 0; t < trackCount; ++t)
-            compactTrack(song.tracks[t], rules, counts);
-
-    bool atBeginning = options.BeginningOfFile != 0;
-    bool atEnd = options.EndOfFile != 0;
-    if (options.InsertMidiReset != 0 && (atBeginning || atEnd))
-        for (std::size_t t = 0; t < trackCount; ++t)
-            insertTrackResets(song.tracks[t], atBeginning, atEnd, counts);
+            compactTrack(song.tracks[t], sieve);
+    finishCleaning(song, trackCount, sieve, options, counts);
     return counts;
+}
+
+bool readCleanSong(Song& song, MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
+    CleanCounts& counts)
+{
+    counts = CleanCounts();
+    EventSieve sieve = sieveFor(options);
+    if (!song.read(buffer, notifier, deletesAnything(options) ? &sieve : nullptr))
+        return false;
+    finishCleaning(song, song.tracks.size(), sieve, options, counts);
+    return true;
+}
+
+bool insertsNothing(const CleanOptions& options)
+{
+    return options.InsertMidiReset == 0 || (options.BeginningOfFile == 0 && options.EndOfFile == 0);
+}
+
+SievedWrite cleanWhileReading(MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts)
+{
+    counts = CleanCounts();
+    EventSieve sieve = sieveFor(options);
+    const SievedWrite result = writeSieved(buffer, notifier, sieve, block, capacity, written);
+    tally(sieve, counts);
+    return result;
+}
+
+std::size_t cleanedSizeBound(const Song& song, std::size_t imageSize, const CleanCounts& counts)
+{
+    // No event is written longer than it was read but for the status byte that running
+    // status left out: a deleted event's delta passed on lengthens the next one's by fewer
+    // bytes than the deleted event took. Each reset is 4 bytes.
+    std::size_t bound = imageSize + 4 * static_cast<std::size_t>(counts.resetsInserted);
+    for (const Track& track : song.tracks)
+        bound += track.events.size();
+    return bound;
 }
 
 } // namespace sorvanel

@@ -3,6 +3,7 @@
 #include "cleaning/CleanOptions.h"
 #include "song/Song.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace sorvanel {
@@ -26,5 +27,23 @@ struct CleanCounts
 /// Runs in time linear in the number of events: each track is compacted in one pass and the
 /// resets of each place are inserted as one block.
 CleanCounts cleanSong(Song& song, const CleanOptions& options);
+
+/// Reads a song from `buffer` into the empty `song` and cleans it as `cleanSong` does, but
+/// leaves the deleted events out while it reads, so a batch goes over each event once. False
+/// when the song is refused (its message shown through `notifier`).
+bool readCleanSong(Song& song, MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
+    CleanCounts& counts);
+
+/// Whether the options only delete: then `cleanWhileReading` can do the whole clean.
+bool insertsNothing(const CleanOptions& options);
+
+/// Cleans the song in `buffer` as `readCleanSong` and `Song::write` would, in one pass that
+/// keeps no events (see `writeSieved`); only for options that insert nothing.
+SievedWrite cleanWhileReading(MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts);
+
+/// At least the bytes `song` encodes into after `readCleanSong` read it from an image of
+/// `imageSize` bytes, without a pass over its events: enough for the output block.
+std::size_t cleanedSizeBound(const Song& song, std::size_t imageSize, const CleanCounts& counts);
 
 } // namespace sorvanel

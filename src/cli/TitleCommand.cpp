@@ -32,29 +32,34 @@ int runTitle(const CommandContext& context)
             onlyPaths = true;
             continue;
         }
-        // Through the file layer: it reads the UTF-8 name as such on every system.
+        // Read as a song first, which needs no look at the name of its own: most arguments
+        // are songs. What cannot be read is looked at, through the file layer (it reads the
+        // UTF-8 name as such on every system); a folder stands for the songs the file list
+        // shows of it, anything else shows why it was not read.
+        MidiFileEntry entry;
+        entry.fullPath = path;
+        entry.fileName = nameOf(path);
+        RecordingNotifier refusal;
+        if (titles.read(entry, context.files, refusal)) {
+            printTitle(context.out, path, entry.title);
+            continue;
+        }
         if (context.files.kindOf(path) == EntryKind::Folder) {
-            // A folder stands for the songs the file list shows of it.
             try {
                 auto listed = recursive
                     ? listMidiFilesWithSubfolders(path, context.files, context.notifier)
                     : listMidiFiles(path, context.files, context.notifier);
-                for (const MidiFileEntry& entry : listed)
-                    printTitle(context.out, entry.fullPath, entry.title);
+                for (const MidiFileEntry& song : listed)
+                    printTitle(context.out, song.fullPath, song.title);
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());
                 status = 1;
             }
             continue;
         }
-        MidiFileEntry entry;
-        entry.fullPath = path;
-        entry.fileName = nameOf(path);
-        if (!titles.read(entry, context.files, context.notifier)) {
-            status = 1;
-            continue;
-        }
-        printTitle(context.out, path, entry.title);
+        for (const std::string& text : refusal.texts)
+            context.notifier.notify(text);
+        status = 1;
     }
     return status;
 }

@@ -10,6 +10,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,7 +53,7 @@ std::string beside(const std::string& path, const std::string& name)
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-/// Temporary files are ".sorvanel-" and six characters that mkstemp chooses: hidden, never
+/// Temporary files are ".sorvanel-" and six letters or digits chosen at random: hidden, never
 /// "*.mid", and of one length whatever the song's name is, so a name that fits fits here.
 constexpr const char* temporaryPrefix = ".sorvanel-";
 constexpr std::size_t temporaryPrefixLength = 10;
@@ -88,6 +90,79 @@ int takeOwnerAndMode(int fd, const struct stat& model)
     if (!known || now.st_gid != model.st_gid)
         mode &= ~static_cast<mode_t>(S_ISGID);
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+/// What the last `resolveLinks` of this thread found at the end of the links: the file about
+/// to be rewritten, so that making its replacement need not look at it again.
+struct Examined
+{
+    std::string path;
+    struct stat info
+    {
+    };
+};
+thread_local std::optional<Examined> lastExamined;
+
+/// The folder this thread last made a file in, and its group.
+thread_local std::string groupFolder;
+thread_local gid_t groupOfFolder = 0;
+
+/// Whether a file this process makes in `folder` gets the group `group` under every rule a
+/// file system may follow (the process's group, or the folder's where it is set-group-ID or
+/// mounted so): true when both are that group.
+bool newFilesGetGroup(const std::string& folder, gid_t group)
+{
+    static const gid_t processGroup = ::getegid();
+    if (group != processGroup)
+        return false;
+    if (folder != groupFolder) {
+        struct stat info
+        {
+        };
+        if (::stat(folder.c_str(), &info) != 0)
+            return false;
+        groupFolder = folder;
+        groupOfFolder = info.st_gid;
+    }
+    return groupOfFolder == group;
+}
+
+/// The process's file mode creation mask, read once: reading it means setting it.
+mode_t creationMask()
+{
+    static const mode_t mask = [] {
+        mode_t current = ::umask(0);
+        ::umask(current);
+        return current;
+    }();
+    return mask;
+}
+
+/// Creates a new file at `path`, whose last six characters are replaced by letters and digits
+/// that name no existing file (as mkostemp does, but with `mode`). Returns the descriptor, or
+/// -1 with errno set.
+int createUnique(std::string& path, mode_t mode)
+{
+    static constexpr char letters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::uint64_t state = [] {
+        std::random_device seed;
+        return (std::uint64_t{seed()} << 32) ^ seed();
+    }();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // splitmix64: names spread evenly, so a taken one is soon passed by.
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        z ^= z >> 31;
+        for (std::size_t i = path.size() - 6; i < path.size(); ++i, z /= 62)
+            path[i] = letters[z % 62];
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 /// link() errors that mean "this file system (or this file) takes no second name".
@@ -189,8 +264,10 @@ std::string PosixFileOps::resolveLinks(const std::string& path)
         };
         if (::lstat(current.c_str(), &info) != 0)
             throw FileError("Cannot examine", current, errno);
-        if (!S_ISLNK(info.st_mode))
+        if (!S_ISLNK(info.st_mode)) {
+            lastExamined = Examined{current, info};
             return current;
+        }
         if (hops == 40)
             throw FileError("Cannot follow the link", path, ELOOP);
         char target[PATH_MAX];
@@ -213,8 +290,26 @@ void PosixFileOps::checkWritable(const std::string& path)
 std::string PosixFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync)
 {
+    // The file being replaced, as resolveLinks saw it a moment ago where it was the one.
+    struct stat model
+    {
+    };
+    bool haveModel = false;
+    if (lastExamined && lastExamined->path == targetPath) {
+        model = lastExamined->info;
+        haveModel = true;
+    } else {
+        haveModel = ::stat(targetPath.c_str(), &model) == 0;
+    }
+    lastExamined.reset();
     std::string tempPath = beside(targetPath, std::string(temporaryPrefix) + "XXXXXX");
-    FdGuard fd(::mkostemp(tempPath.data(), O_CLOEXEC));
+    // The usual case, a file of this user and group with plain permission bits, is made with
+    // them at once; anything else is made private and given them after.
+    static const uid_t processUser = ::geteuid();
+    const mode_t plainMode = model.st_mode & 0777;
+    const bool plain = haveModel && (model.st_mode & 07000) == 0 && model.st_uid == processUser
+        && newFilesGetGroup(folderOf(targetPath), model.st_gid);
+    FdGuard fd(createUnique(tempPath, plain ? plainMode : 0600));
     if (fd.get() < 0)
         throw FileError("Cannot create a temporary file for", targetPath, errno);
     auto fail = [&](const char* operation, int errorNumber) {
@@ -223,17 +318,14 @@ std::string PosixFileOps::writeTemporary(
         throw FileError(operation, targetPath, errorNumber);
     };
 
-    struct stat model
-    {
-    };
-    if (::stat(targetPath.c_str(), &model) == 0) {
+    if (plain) {
+        if ((plainMode & ~creationMask()) != plainMode && ::fchmod(fd.get(), plainMode) != 0)
+            fail("Cannot set the permissions of the new", errno);
+    } else if (haveModel) {
         if (int error = takeOwnerAndMode(fd.get(), model); error != 0)
             fail("Cannot set the permissions of the new", error);
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(fd.get(), 0666 & ~mask) != 0)
-            fail("Cannot set the permissions of the new", errno);
+    } else if (::fchmod(fd.get(), 0666 & ~creationMask()) != 0) {
+        fail("Cannot set the permissions of the new", errno);
     }
 
     std::size_t done = 0;

@@ -65,11 +65,6 @@ std::int32_t saturate(std::int64_t size)
     return size > int32Max ? int32Max : static_cast<std::int32_t>(size);
 }
 
-bool isEndOfTrack(const MidiEvent& event)
-{
-    return event.status == 0xFF && event.metaType == 0x2F && event.length == 0;
-}
-
 } // namespace
 
 // ---- MidiEvent
@@ -108,9 +103,11 @@ inline bool readVarLen(const std::uint8_t*& p, const std::uint8_t* end, std::uin
 
 /// The decoder of `MidiEvent::decode` over raw pointers, kept here so the track reader's loop
 /// gets it inline with `p` and `end` in registers. Decodes into a zero event and moves `p`
-/// past it; false when the block ends inside the event.
+/// past it; false when the block ends inside the event. `endOfTrack` tells whether it was
+/// the End-of-Track event, from what is still in registers: reading the status and meta
+/// type back from the event as one word would wait for their separate stores every event.
 inline bool decodeEvent(MidiEvent& event, const std::uint8_t*& p, const std::uint8_t* end,
-    std::uint8_t& runningStatus, const std::uint8_t* image)
+    std::uint8_t& runningStatus, const std::uint8_t* image, bool& endOfTrack)
 {
     std::uint32_t delta = 0;
     if (!readVarLen(p, end, delta) || p == end)
@@ -131,9 +128,11 @@ inline bool decodeEvent(MidiEvent& event, const std::uint8_t*& p, const std::uin
     } else if (status == 0xFF) {
         if (p == end)
             return false;
-        event.metaType = *p++;
+        const std::uint8_t metaType = *p++;
+        event.metaType = metaType;
         if (!readVarLen(p, end, n))
             return false;
+        endOfTrack = metaType == 0x2F && n == 0;
     } else if (status == 0xF0 || status == 0xF7) {
         if (!readVarLen(p, end, n))
             return false;
@@ -175,7 +174,8 @@ void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const st
         return;
     *this = MidiEvent();
     const std::uint8_t* p = buffer.cursor();
-    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus, image))
+    bool endOfTrack = false;
+    if (decodeEvent(*this, p, p + buffer.remaining(), runningStatus, image, endOfTrack))
         buffer.passTo(p);
     else
         buffer.markOverflow();
@@ -183,14 +183,12 @@ void MidiEvent::decode(MidiBuffer& buffer, std::uint8_t& runningStatus, const st
 
 namespace {
 
-/// The encoder of `MidiEvent::encode`, here so the track writer's loop gets it inline.
-inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer, const std::uint8_t* image)
+/// Writes `event` at `out` with its status byte and shortest quantities; returns the address
+/// after it. `out` has room for `encodedSize()` bytes, or for 16 when `roomy`, which lets
+/// the data of a short event be copied as one word.
+template <bool roomy>
+inline std::uint8_t* putEvent(const MidiEvent& event, std::uint8_t* out, const std::uint8_t* image)
 {
-    // One bounds check for the whole event: the block is sized exactly, so this nearly never
-    // fails, and when it does nothing of the event is written.
-    std::uint8_t* out = buffer.claim(event.encodedSize());
-    if (out == nullptr)
-        return;
     out = MidiBuffer::putVarLen(out, event.delta);
     *out++ = event.status;
     if (event.status >= 0x80 && event.status <= 0xEF) {
@@ -201,22 +199,34 @@ inline void encodeEvent(const MidiEvent& event, MidiBuffer& buffer, const std::u
     } else if (event.status == 0xF0 || event.status == 0xF7) {
         out = MidiBuffer::putVarLen(out, event.length);
     } else {
-        return;
+        return out;
     }
-    const std::uint8_t* source = event.data(image);
-    if (event.length > 4) {
-        std::memcpy(out, source, static_cast<std::size_t>(event.length));
+    const auto length = static_cast<std::size_t>(event.length);
+    if (roomy) {
+        std::memcpy(out, event.inlineData, sizeof event.inlineData);
+    } else if (length > 4) {
+        std::memcpy(out, image + event.dataOffset, length);
     } else {
-        for (std::int32_t i = 0; i < event.length; ++i)
-            out[i] = source[i];
+        for (std::size_t i = 0; i < length; ++i)
+            out[i] = event.inlineData[i];
     }
+    return out + length;
+}
+
+/// Whether `event` may go through `putEvent<true>` at `out`, before `end`: its data is inline
+/// and the longest such event (12 bytes) fits.
+inline bool roomyFor(const MidiEvent& event, const std::uint8_t* out, const std::uint8_t* end)
+{
+    return end - out >= 16 && static_cast<std::uint32_t>(event.length) <= 4;
 }
 
 } // namespace
 
 void MidiEvent::encode(MidiBuffer& buffer, const std::uint8_t* image) const
 {
-    encodeEvent(*this, buffer, image);
+    // One bounds check for the whole event; when it fails nothing of the event is written.
+    if (std::uint8_t* out = buffer.claim(encodedSize()))
+        putEvent<false>(*this, out, image);
 }
 
 // ---- Track
@@ -276,13 +286,14 @@ bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkL
     std::uint8_t runningStatus = 0;
     while (p != end) {
         MidiEvent& event = sink.slot(p - start);
-        if (!decodeEvent(event, p, end, runningStatus, image)) {
+        bool last = false;
+        if (!decodeEvent(event, p, end, runningStatus, image, last)) {
             sink.drop();
             buffer.markOverflow();
             return false;
         }
         sink.keep(event, image);
-        if (isEndOfTrack(event)) {
+        if (last) {
             buffer.passTo(p);
             return p - start == chunkLength;
         }
@@ -293,10 +304,13 @@ bool readTrackChunk(MidiBuffer& buffer, char (&chunkId)[5], std::int32_t& chunkL
 
 } // namespace
 
-/// Stores the events of a track being read, decoded in place.
+/// Stores the events of a track being read, decoded in place, less those the sieve deletes.
 struct StoringEvents
 {
     Track& track;
+    EventSieve* sieve = nullptr;
+    /// The deltas of the deleted events since the last kept one, summed modulo 2^32.
+    std::uint32_t carried = 0;
 
     MidiEvent& slot(std::int64_t consumed)
     {
@@ -306,16 +320,29 @@ struct StoringEvents
         return track.events.emplace_back();
     }
     void drop() { track.events.pop_back(); }
-    void keep(const MidiEvent&, const std::uint8_t*) { }
+    void keep(MidiEvent& event, const std::uint8_t* image)
+    {
+        if (sieve == nullptr)
+            return;
+        if (const unsigned tally = sieve->judge(event, image)) {
+            ++sieve->deleted[tally - 1];
+            carried += static_cast<std::uint32_t>(event.delta);
+            track.events.pop_back();
+        } else if (carried != 0) {
+            event.delta =
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
+            carried = 0;
+        }
+    }
 };
 
-bool Track::read(MidiBuffer& buffer, Notifier& notifier)
+bool Track::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
 {
     bool valid = false;
     if (image == nullptr)
         image = buffer.cursor();
     try {
-        StoringEvents sink{*this};
+        StoringEvents sink{*this, sieve};
         valid = readTrackChunk(buffer, chunkId, chunkLength, image, sink);
     } catch (const std::bad_alloc&) {
         notifier.notify(outOfMemoryText);
@@ -344,16 +371,21 @@ bool Track::write(MidiBuffer& buffer, Notifier& notifier) const
     writeChunkHeader(buffer, "MTrk", 0);
     if (buffer.overflow())
         return fail();
-    // A cursor without a path, which the compiler can keep in registers.
-    MidiBuffer local(buffer.cursor(), buffer.remaining(), {});
+    std::uint8_t* out = buffer.cursor();
+    std::uint8_t* const end = out + buffer.remaining();
     for (const MidiEvent& event : events) {
-        if (local.overflow())
-            break;
-        encodeEvent(event, local, image);
+        // Most events are short: with room for any of them, none needs its size counted.
+        if (roomyFor(event, out, end)) {
+            out = putEvent<true>(event, out, image);
+            continue;
+        }
+        if (event.encodedSize() > end - out) {
+            buffer.markOverflow();
+            return fail();
+        }
+        out = putEvent<false>(event, out, image);
     }
-    buffer.moveTo(local);
-    if (buffer.overflow())
-        return fail();
+    buffer.passTo(out);
     writeChunkHeader(header, "MTrk", header.remaining() - buffer.remaining() - 8);
     if (header.overflow())
         return fail();
@@ -439,7 +471,7 @@ struct TitleSearch
 
 } // namespace
 
-bool Song::read(MidiBuffer& buffer, Notifier& notifier)
+bool Song::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
 {
     auto refuse = [&] {
         notifier.notify(withPath(invalidFileText, buffer.filePath()));
@@ -474,7 +506,7 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier)
         auto index = static_cast<std::size_t>(i);
         if (index < m_spareFor.size() && m_spareFor[index] != noSpare)
             track.events.swap(m_spareEvents[m_spareFor[index]]);
-        if (!track.read(buffer, notifier) || buffer.overflow())
+        if (!track.read(buffer, notifier, sieve) || buffer.overflow())
             return false;
         try {
             tracks.push_back(std::move(track));
@@ -537,6 +569,121 @@ bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title)
         return false;
     }
     return true;
+}
+
+namespace {
+
+/// Encodes each complete event as `Track::write` would, unless the sieve deletes it, into a
+/// block that the caller has sized for the whole song.
+struct EncodingEvents
+{
+    EventSieve& sieve;
+    std::uint8_t* out;
+    std::uint8_t* const end;
+    bool tooSmall = false;
+    std::uint32_t carried = 0;
+    MidiEvent scratch;
+
+    MidiEvent& slot(std::int64_t)
+    {
+        scratch = MidiEvent();
+        return scratch;
+    }
+    void drop() { }
+    void keep(MidiEvent& event, const std::uint8_t* image)
+    {
+        if (const unsigned tally = sieve.judge(event, image)) {
+            ++sieve.deleted[tally - 1];
+            carried += static_cast<std::uint32_t>(event.delta);
+            return;
+        }
+        if (carried != 0) {
+            event.delta =
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
+            carried = 0;
+        }
+        if (tooSmall)
+            return; // the song is still read to the end, to be judged as a whole
+        if (roomyFor(event, out, end))
+            out = putEvent<true>(event, out, image);
+        else if (event.encodedSize() <= end - out)
+            out = putEvent<false>(event, out, image);
+        else
+            tooSmall = true;
+    }
+};
+
+void putBigEndian(std::uint8_t* at, std::uint32_t value)
+{
+    at[0] = static_cast<std::uint8_t>(value >> 24);
+    at[1] = static_cast<std::uint8_t>(value >> 16);
+    at[2] = static_cast<std::uint8_t>(value >> 8);
+    at[3] = static_cast<std::uint8_t>(value);
+}
+
+} // namespace
+
+std::size_t sievedSizeBound(std::size_t imageSize)
+{
+    // Only an event read with running status is written longer, by its status byte, and it
+    // took at least one byte: its delta, where the running status is one without data. A
+    // deleted event's delta passed on lengthens the next one's by fewer bytes than the
+    // deleted event took.
+    return 2 * imageSize + 16;
+}
+
+SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& sieve,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written)
+{
+    written = 0;
+    const std::uint8_t* const image = buffer.cursor();
+    SongHeader header;
+    if (!readSongHeader(buffer, header)) {
+        notifier.notify(withPath(invalidFileText, buffer.filePath()));
+        return SievedWrite::Refused;
+    }
+    if (capacity < 14) {
+        notifier.notify(bufferTooSmallText);
+        return SievedWrite::TooSmall;
+    }
+    EncodingEvents sink{sieve, block + 14, block + capacity, false, 0, MidiEvent()};
+    std::uint16_t tracksWritten = 0;
+    for (std::int32_t i = 0; i < header.trackCount; ++i) {
+        std::uint8_t* const chunk = sink.out;
+        if (sink.end - chunk < 8)
+            sink.tooSmall = true;
+        else
+            sink.out += 8;
+        sink.carried = 0;
+        if (!readTrackChunk(buffer, header.chunkId, header.chunkLength, image, sink)) {
+            notifier.notify(withPath(invalidTrackText, buffer.filePath()));
+            return SievedWrite::Refused;
+        }
+        if (!sink.tooSmall) {
+            std::memcpy(chunk, "MTrk", 4);
+            putBigEndian(chunk + 4, static_cast<std::uint32_t>(sink.out - chunk - 8));
+        }
+        ++tracksWritten;
+    }
+    if (buffer.remaining() != 0) {
+        notifier.notify(withPath(invalidFileText, buffer.filePath()));
+        return SievedWrite::Refused;
+    }
+    if (sink.tooSmall) {
+        notifier.notify(bufferTooSmallText);
+        return SievedWrite::TooSmall;
+    }
+    // The header as `Song::write` makes it.
+    std::memcpy(block, "MThd", 4);
+    putBigEndian(block + 4, 6);
+    block[8] = 0;
+    block[9] = tracksWritten > 1 ? 1 : 0;
+    block[10] = static_cast<std::uint8_t>(tracksWritten >> 8);
+    block[11] = static_cast<std::uint8_t>(tracksWritten);
+    block[12] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(header.division) >> 8);
+    block[13] = static_cast<std::uint8_t>(header.division);
+    written = static_cast<std::size_t>(sink.out - block);
+    return SievedWrite::Written;
 }
 
 bool Song::readImage(

@@ -2,6 +2,8 @@
 
 #include "song/MidiBuffer.h"
 
+#include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,6 +58,35 @@ struct MidiEvent
 
 static_assert(sizeof(MidiEvent) == 16);
 
+/// Which events to delete, decided by the status byte with exceptions by the first data byte
+/// (0 when there is none), and how many it deleted. A song read through a sieve never stores
+/// the events it deletes; each passes its delta on to the event after it.
+struct EventSieve
+{
+    /// Per status byte: 0 keeps the event; 1 or 2 deletes it, counted in that tally; with
+    /// `spareFlag` added it is kept all the same when its first data byte is set in
+    /// `spared[tally - 1]`.
+    std::array<std::uint8_t, 256> action{};
+    std::array<std::bitset<256>, 2> spared;
+    static constexpr std::uint8_t spareFlag = 4;
+    /// Events deleted, per tally.
+    std::array<std::int32_t, 2> deleted{};
+
+    /// 0 when `event` stays, otherwise the tally it is deleted into; long data is counted from
+    /// `image`.
+    unsigned judge(const MidiEvent& event, const std::uint8_t* image) const
+    {
+        unsigned verdict = action[event.status];
+        if ((verdict & spareFlag) != 0) {
+            verdict &= ~unsigned{spareFlag};
+            const std::uint8_t first = event.length > 0 ? event.data(image)[0] : 0;
+            if (spared[verdict - 1].test(first))
+                return 0;
+        }
+        return verdict;
+    }
+};
+
 /// One "MTrk" chunk.
 class Track
 {
@@ -74,9 +105,9 @@ public:
     /// first events show.
     static constexpr std::size_t firstReserve = 4096;
 
-    /// Reads one track chunk; shows the track message through `notifier` and returns false
-    /// when the chunk is not a valid track.
-    bool read(MidiBuffer& buffer, Notifier& notifier);
+    /// Reads one track chunk, leaving out what `sieve` deletes; shows the track message
+    /// through `notifier` and returns false when the chunk is not a valid track.
+    bool read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve = nullptr);
     bool write(MidiBuffer& buffer, Notifier& notifier) const;
     std::int32_t encodedSize() const;
 
@@ -113,11 +144,12 @@ public:
     std::int16_t division = 0;
     std::vector<Track> tracks;
 
-    /// Parses a file image (bare or RIFF-wrapped) into this empty song. On refusal exactly one
-    /// message has been shown through `notifier` and the song may hold some tracks.
-    bool read(MidiBuffer& buffer, Notifier& notifier);
-    /// Encodes the song as a bare Standard MIDI File; the buffer should hold exactly
-    /// `encodedSize()` bytes. Returns false after showing "Internal midi buffer too small!".
+    /// Parses a file image (bare or RIFF-wrapped) into this empty song, leaving out the events
+    /// `sieve` deletes. On refusal exactly one message has been shown through `notifier` and
+    /// the song may hold some tracks.
+    bool read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve = nullptr);
+    /// Encodes the song as a bare Standard MIDI File into a buffer of at least `encodedSize()`
+    /// bytes. Returns false after showing "Internal midi buffer too small!".
     bool write(MidiBuffer& buffer, Notifier& notifier);
     /// The bytes `write` fills: 14 plus every track's size. Saturates at the largest
     /// `std::int32_t`, which no block can hold, so an oversized song fails to write instead of
@@ -150,6 +182,19 @@ private:
 /// keeps no events; on acceptance `title` holds the data of the first track-name meta event
 /// with at least one byte (empty when there is none). What the title lookup of a folder needs.
 bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title);
+
+/// What `writeSieved` came to.
+enum class SievedWrite { Written, Refused, TooSmall };
+
+/// Reads a file image as `Song::read` does and, in the same pass and keeping no events,
+/// encodes what `Song::write` would write for it once `sieve` deleted its events: a clean that
+/// only deletes. `block` holds `capacity` bytes; `sievedSizeBound` of the image's size is
+/// always enough. `Refused` after the reader's one message, `TooSmall` after "Internal midi
+/// buffer too small!" (the song was valid); on `Written`, `written` bytes hold the song.
+SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& sieve,
+    std::uint8_t* block, std::size_t capacity, std::size_t& written);
+/// Bytes that always hold what `writeSieved` writes for an image of `imageSize` bytes.
+std::size_t sievedSizeBound(std::size_t imageSize);
 
 /// The reader's texts; `%s` stands for the file's full path.
 inline constexpr const char* invalidFileText = "Invalid midi file structure - file: %s !";

@@ -1,5 +1,8 @@
 #include "cleaning/EventFilter.h"
 
+#include "platform/Notifier.h"
+#include "support/MidiBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -531,6 +534,69 @@ TEST(CleanSongEquivalence, MatchesOneAtATimeRemovalAndInsertion)
         for (std::size_t t = 0; t < tracks.size(); ++t)
             ASSERT_EQ(Notation::print(fast.tracks[t]), Notation::print(slow.tracks[t]))
                 << "round " << round << ", track " << t;
+    }
+}
+
+/// A clean that only deletes is written while the file is read: the same bytes, counts and
+/// messages as reading, cleaning and writing the song, within the block size it asks for.
+TEST(CleanWhileReading, MatchesReadCleanWrite)
+{
+    using namespace test;
+    CleanOptions options = optionsWith([](CleanOptions& o) {
+        o.DeleteSysExEvents = 1;
+        o.DeleteAllControlEvents = 1;
+        o.ExceptControlEvents = 0;
+    });
+    // One-byte events: running status on a status without data, written with their status
+    // byte, twice their size.
+    Bytes oneByteEvents = hex("00 F0 01 F7 00 FB");
+    for (int i = 0; i < 200; ++i)
+        oneByteEvents.push_back(0x05);
+    const struct
+    {
+        const char* name;
+        Bytes image;
+    } rows[] = {
+        {"two tracks, running status and time passed on",
+            smf({track(hex("00 FF 03 01 41 10 B0 07 64 20 90 3C 40 10 3E 40 05 F0 02 41 F7")),
+                track(hex("00 C0 05 30 05 00 E0 00 40"))})},
+        {"one-byte events", smf({track(oneByteEvents)})},
+        {"wrapped in RIFF", riff(smf({track(hex("00 B0 07 64 00 90 3C 40"))}))},
+        {"nothing to delete", smf({track(hex("00 90 3C 40"))})},
+        {"cut-off track", smf({track(hex("00 B0 07 64"), false)})},
+        {"bytes after the last track", smf({track(hex("00 B0 07 64"))}) + hex("00")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes image = row.image;
+        Song song;
+        ReadResult read = readSong(song, image);
+        CleanCounts counts = read.accepted ? cleanSong(song, options) : CleanCounts();
+        Bytes expected = read.accepted ? encode(song) : Bytes();
+
+        Bytes block(sievedSizeBound(image.size()));
+        MidiBuffer input(image.data(), static_cast<std::int32_t>(image.size()), testPath);
+        RecordingNotifier notifier;
+        std::size_t written = 0;
+        CleanCounts streamedCounts;
+        SievedWrite result = cleanWhileReading(
+            input, notifier, options, block.data(), block.size(), written, streamedCounts);
+        EXPECT_EQ(notifier.texts, read.messages);
+        if (!read.accepted) {
+            EXPECT_EQ(result, SievedWrite::Refused);
+            continue;
+        }
+        ASSERT_EQ(result, SievedWrite::Written);
+        EXPECT_EQ(streamedCounts, counts);
+        EXPECT_EQ(toHex(Bytes(block.begin(), block.begin() + written)), toHex(expected));
+
+        // One byte short: the song is still judged whole, then found too large.
+        MidiBuffer again(image.data(), static_cast<std::int32_t>(image.size()), testPath);
+        RecordingNotifier tooSmall;
+        EXPECT_EQ(cleanWhileReading(again, tooSmall, options, block.data(), expected.size() - 1,
+                      written, streamedCounts),
+            SievedWrite::TooSmall);
+        EXPECT_EQ(tooSmall.texts, std::vector<std::string>{bufferTooSmallText});
     }
 }
 

@@ -95,6 +95,14 @@ TEST_F(CliTest, TitlePrintsTitlesAndReportsUnlistableFilesOnStandardError)
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, named + "\tName\n");
     EXPECT_EQ(failed.err, "Invalid midi track structure - file: " + cut + " !\n");
+
+    // A folder stands for its songs, whatever its name; a name that leads nowhere says so.
+    fs::create_directory(m_folder / "album.mid");
+    std::string inAlbum = file("album.mid/inner.mid", smf({track(hex("00 FF 03 01 41"))}));
+    Outcome album = run("title " + (m_folder / "album.mid").string() + " " + named + "-gone");
+    EXPECT_EQ(album.status, 1);
+    EXPECT_EQ(album.out, inAlbum + "\tA\n");
+    EXPECT_NE(album.err.find("No such file or directory"), std::string::npos);
 }
 
 TEST_F(CliTest, DumpListsEveryEvent)
