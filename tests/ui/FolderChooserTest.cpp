@@ -44,7 +44,11 @@ struct Fixture
     }
     ShellFolderTree& tree() { return *chooser.tree(); }
     QPushButton* ok() { return chooser.controlAs<QPushButton>(FolderChooser::IdOk); }
-    QString path() const { return QString::fromStdString(chooser.path); }
+    /// The chosen path with "/" (the system's separators on Windows).
+    QString path() const
+    {
+        return QDir::fromNativeSeparators(QString::fromStdString(chooser.path));
+    }
     QTreeWidgetItem* homeItem(const QString& label)
     {
         QTreeWidgetItem* home = tree().topLevelItem(0);
@@ -194,8 +198,10 @@ private slots:
                               << "";
         QTest::newRow("Music") << "Music"
                                << "/Music";
-        QTest::newRow("beside the selection") << "loop"
-                                              << "/Music/Rock";
+        // A branch with sub-folders beside Music: the link loop, or where there are no links
+        // "locked" (which only Windows lets everyone read).
+        QTest::newRow("beside the selection")
+            << (SampleFolders::withLinks ? "loop" : "locked") << "/Music/Rock";
     }
 
     void collapsingMovesAHiddenSelectionUp()
@@ -248,7 +254,7 @@ private slots:
     {
         QFETCH(int, key);
         QFETCH(int, result);
-        Fixture f(QString("/"));
+        Fixture f(QDir::rootPath()); // "/", on Windows the system's drive
         f.chooser.setResult(-1);
         if (key == 0)
             QTest::mouseClick(f.ok(), Qt::LeftButton);
@@ -259,7 +265,7 @@ private slots:
             QTest::keyClick(&f.tree(), Qt::Key(key));
         QCOMPARE(f.chooser.result(), result);
         QVERIFY(!f.chooser.isVisible());
-        QCOMPARE(f.path(), QString("/"));
+        QCOMPARE(f.path(), QDir::rootPath());
     }
 
     void hasSubfoldersCountsHiddenOnes()
