@@ -76,16 +76,8 @@ void compactTrack(Track& track, EventSieve& sieve)
     std::uint32_t carried = 0;
     for (std::size_t index = 0; index < events.size(); ++index) {
         MidiEvent& event = events[index];
-        if (const unsigned tally = sieve.judge(event, track.image)) {
-            ++sieve.deleted[tally - 1];
-            carried += static_cast<std::uint32_t>(event.delta);
+        if (!sieve.passes(event, track.image, carried))
             continue;
-        }
-        if (carried != 0) {
-            event.delta =
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
-            carried = 0;
-        }
         if (kept != index)
             events[kept] = event;
         ++kept;

@@ -322,17 +322,8 @@ struct StoringEvents
     void drop() { track.events.pop_back(); }
     void keep(MidiEvent& event, const std::uint8_t* image)
     {
-        if (sieve == nullptr)
-            return;
-        if (const unsigned tally = sieve->judge(event, image)) {
-            ++sieve->deleted[tally - 1];
-            carried += static_cast<std::uint32_t>(event.delta);
+        if (sieve != nullptr && !sieve->passes(event, image, carried))
             track.events.pop_back();
-        } else if (carried != 0) {
-            event.delta =
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
-            carried = 0;
-        }
     }
 };
 
@@ -592,18 +583,10 @@ struct EncodingEvents
     void drop() { }
     void keep(MidiEvent& event, const std::uint8_t* image)
     {
-        if (const unsigned tally = sieve.judge(event, image)) {
-            ++sieve.deleted[tally - 1];
-            carried += static_cast<std::uint32_t>(event.delta);
+        // Once the block is found too small the song is still read to its end, so that it
+        // is judged whole as the reader judges it.
+        if (!sieve.passes(event, image, carried) || tooSmall)
             return;
-        }
-        if (carried != 0) {
-            event.delta =
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
-            carried = 0;
-        }
-        if (tooSmall)
-            return; // the song is still read to the end, to be judged as a whole
         if (roomyFor(event, out, end))
             out = putEvent<true>(event, out, image);
         else if (event.encodedSize() <= end - out)

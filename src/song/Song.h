@@ -85,6 +85,23 @@ struct EventSieve
         }
         return verdict;
     }
+
+    /// Whether `event` stays. A deleted one is tallied and its delta added to `carried` (modulo
+    /// 2^32); a kept one takes on what `carried` holds, so every event keeps its time.
+    bool passes(MidiEvent& event, const std::uint8_t* image, std::uint32_t& carried)
+    {
+        if (const unsigned tally = judge(event, image)) {
+            ++deleted[tally - 1];
+            carried += static_cast<std::uint32_t>(event.delta);
+            return false;
+        }
+        if (carried != 0) {
+            event.delta =
+                static_cast<std::int32_t>(static_cast<std::uint32_t>(event.delta) + carried);
+            carried = 0;
+        }
+        return true;
+    }
 };
 
 /// One "MTrk" chunk.
