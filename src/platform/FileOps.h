@@ -166,32 +166,10 @@ std::string nameOf(const std::string& path);
 /// ("\\\\server\\share"), not "C:" or "\\" alone, which depend on the current folder.
 bool isAbsolutePath(const std::string& path);
 
-#ifndef _WIN32
-/// The real file system (POSIX).
-class PosixFileOps : public FileOps
-{
-public:
-    void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
-    EntryKind kindOf(const std::string& path) noexcept override;
-    std::optional<FileIdentity> identify(const std::string& path) noexcept override;
-    std::string resolveLinks(const std::string& path) override;
-    void checkWritable(const std::string& path) override;
-    std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
-        std::size_t size, bool sync) override;
-    bool makeBackup(const std::string& path, const std::string& backupPath,
-        const std::uint8_t* former, std::size_t formerSize) override;
-    void renameNoReplace(const std::string& from, const std::string& to) override;
-    void renameReplace(const std::string& from, const std::string& to) override;
-    void removeQuietly(const std::string& path) noexcept override;
-    void removeLeftovers(const std::string& folder) noexcept override;
-    void syncFolder(const std::string& folder) override;
-    std::vector<FolderItem> listFolder(const std::string& folder) override;
-};
-
-using NativeFileOps = PosixFileOps;
-#else
-/// The real file system (Windows). Paths are UTF-8 here and UTF-16 at the system's calls.
-class Win32FileOps : public FileOps
+/// The real file system: POSIX calls (PosixFileOps.cpp), or on Windows its own calls
+/// (Win32FileOps.cpp), where paths are UTF-8 here and UTF-16 at the system's calls. The
+/// platform's layer is chosen at build time.
+class NativeFileOps : public FileOps
 {
 public:
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
@@ -210,18 +188,19 @@ public:
     void syncFolder(const std::string& folder) override;
     std::vector<FolderItem> listFolder(const std::string& folder) override;
 
+#ifdef _WIN32
 private:
     /// Files written without a flush, under the names they have now: a folder's sync flushes
     /// them (Windows flushes files, not folders).
     std::mutex m_lock;
     std::vector<std::string> m_unflushed;
+#endif
 };
 
+#ifdef _WIN32
 /// UTF-8 to UTF-16 and back; text that is not valid UTF-8 throws `FileError` naming `path`.
 std::wstring toWide(const std::string& text);
 std::string toUtf8(const std::wstring& text);
-
-using NativeFileOps = Win32FileOps;
 #endif
 
 } // namespace sorvanel

@@ -180,7 +180,7 @@ bool noExclusiveRename(int error)
 
 } // namespace
 
-void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
+void NativeFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
 {
     // Non-blocking, so that opening a pipe does not wait for a writer; it is refused below.
     FdGuard fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -215,7 +215,7 @@ void PosixFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>&
         throw FileError("Cannot close", path, errno);
 }
 
-EntryKind PosixFileOps::kindOf(const std::string& path) noexcept
+EntryKind NativeFileOps::kindOf(const std::string& path) noexcept
 {
     struct stat info
     {
@@ -244,7 +244,7 @@ EntryKind PosixFileOps::kindOf(const std::string& path) noexcept
     return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
 
-std::optional<FileIdentity> PosixFileOps::identify(const std::string& path) noexcept
+std::optional<FileIdentity> NativeFileOps::identify(const std::string& path) noexcept
 {
     struct stat info
     {
@@ -255,7 +255,7 @@ std::optional<FileIdentity> PosixFileOps::identify(const std::string& path) noex
         static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
-std::string PosixFileOps::resolveLinks(const std::string& path)
+std::string NativeFileOps::resolveLinks(const std::string& path)
 {
     std::string current = path;
     for (int hops = 0;; ++hops) {
@@ -281,13 +281,13 @@ std::string PosixFileOps::resolveLinks(const std::string& path)
     }
 }
 
-void PosixFileOps::checkWritable(const std::string& path)
+void NativeFileOps::checkWritable(const std::string& path)
 {
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
         throw FileError("Cannot write", path, errno);
 }
 
-std::string PosixFileOps::writeTemporary(
+std::string NativeFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync)
 {
     // The file being replaced, as resolveLinks saw it a moment ago where it was the one.
@@ -348,7 +348,7 @@ std::string PosixFileOps::writeTemporary(
     return tempPath;
 }
 
-bool PosixFileOps::makeBackup(const std::string& path, const std::string& backupPath,
+bool NativeFileOps::makeBackup(const std::string& path, const std::string& backupPath,
     const std::uint8_t* former, std::size_t formerSize)
 {
     const char* operation = "Cannot make the backup";
@@ -382,7 +382,7 @@ bool PosixFileOps::makeBackup(const std::string& path, const std::string& backup
     return true;
 }
 
-void PosixFileOps::renameNoReplace(const std::string& from, const std::string& to)
+void NativeFileOps::renameNoReplace(const std::string& from, const std::string& to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return;
@@ -399,18 +399,18 @@ void PosixFileOps::renameNoReplace(const std::string& from, const std::string& t
     }
 }
 
-void PosixFileOps::renameReplace(const std::string& from, const std::string& to)
+void NativeFileOps::renameReplace(const std::string& from, const std::string& to)
 {
     if (::rename(from.c_str(), to.c_str()) != 0)
         throw FileError("Cannot rename \"" + from + "\" to", to, errno);
 }
 
-void PosixFileOps::removeQuietly(const std::string& path) noexcept
+void NativeFileOps::removeQuietly(const std::string& path) noexcept
 {
     ::unlink(path.c_str());
 }
 
-void PosixFileOps::removeLeftovers(const std::string& folder) noexcept
+void NativeFileOps::removeLeftovers(const std::string& folder) noexcept
 {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr)
@@ -430,14 +430,14 @@ void PosixFileOps::removeLeftovers(const std::string& folder) noexcept
     ::closedir(dir);
 }
 
-void PosixFileOps::syncFolder(const std::string& folder)
+void NativeFileOps::syncFolder(const std::string& folder)
 {
     FdGuard fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0 || ::syncfs(fd.get()) != 0)
         throw FileError("Cannot flush what was written in", folder, errno);
 }
 
-std::vector<FolderItem> PosixFileOps::listFolder(const std::string& folder)
+std::vector<FolderItem> NativeFileOps::listFolder(const std::string& folder)
 {
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr)

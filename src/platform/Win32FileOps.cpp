@@ -241,7 +241,7 @@ std::string toUtf8(const std::wstring& text)
     return narrow;
 }
 
-void Win32FileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
+void NativeFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
 {
     const std::wstring wide = systemPath(path);
     HandleGuard file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -277,7 +277,7 @@ void Win32FileOps::readWhole(const std::string& path, std::vector<std::uint8_t>&
         fail("Cannot close", path);
 }
 
-EntryKind Win32FileOps::kindOf(const std::string& path) noexcept
+EntryKind NativeFileOps::kindOf(const std::string& path) noexcept
 {
     try {
         const std::wstring wide = systemPath(path);
@@ -306,7 +306,7 @@ EntryKind Win32FileOps::kindOf(const std::string& path) noexcept
     }
 }
 
-std::optional<FileIdentity> Win32FileOps::identify(const std::string& path) noexcept
+std::optional<FileIdentity> NativeFileOps::identify(const std::string& path) noexcept
 {
     try {
         HandleGuard handle(openForAttributes(systemPath(path)));
@@ -320,7 +320,7 @@ std::optional<FileIdentity> Win32FileOps::identify(const std::string& path) noex
     }
 }
 
-std::string Win32FileOps::resolveLinks(const std::string& path)
+std::string NativeFileOps::resolveLinks(const std::string& path)
 {
     const std::wstring wide = systemPath(path);
     DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -350,7 +350,7 @@ std::string Win32FileOps::resolveLinks(const std::string& path)
     return toUtf8(target);
 }
 
-void Win32FileOps::checkWritable(const std::string& path)
+void NativeFileOps::checkWritable(const std::string& path)
 {
     const std::wstring wide = systemPath(path);
     DWORD attributes = ::GetFileAttributesW(wide.c_str());
@@ -366,7 +366,7 @@ void Win32FileOps::checkWritable(const std::string& path)
         fail("Cannot write", path);
 }
 
-std::string Win32FileOps::writeTemporary(
+std::string NativeFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync)
 {
     std::string tempPath;
@@ -405,7 +405,7 @@ std::string Win32FileOps::writeTemporary(
     return tempPath;
 }
 
-bool Win32FileOps::makeBackup(const std::string& path, const std::string& backupPath,
+bool NativeFileOps::makeBackup(const std::string& path, const std::string& backupPath,
     const std::uint8_t* /*former*/, std::size_t /*formerSize*/)
 {
     const char* operation = "Cannot make the backup";
@@ -429,14 +429,14 @@ bool Win32FileOps::makeBackup(const std::string& path, const std::string& backup
     return false;
 }
 
-void Win32FileOps::renameNoReplace(const std::string& from, const std::string& to)
+void NativeFileOps::renameNoReplace(const std::string& from, const std::string& to)
 {
     if (::MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_WRITE_THROUGH)
         == 0)
         fail("Cannot rename \"" + from + "\" to", to);
 }
 
-void Win32FileOps::renameReplace(const std::string& from, const std::string& to)
+void NativeFileOps::renameReplace(const std::string& from, const std::string& to)
 {
     const std::wstring target = systemPath(to);
     const DWORD former = ::GetFileAttributesW(target.c_str());
@@ -457,7 +457,7 @@ void Win32FileOps::renameReplace(const std::string& from, const std::string& to)
     std::replace(m_unflushed.begin(), m_unflushed.end(), from, to);
 }
 
-void Win32FileOps::removeQuietly(const std::string& path) noexcept
+void NativeFileOps::removeQuietly(const std::string& path) noexcept
 {
     try {
         ::DeleteFileW(systemPath(path).c_str());
@@ -467,7 +467,7 @@ void Win32FileOps::removeQuietly(const std::string& path) noexcept
     }
 }
 
-void Win32FileOps::removeLeftovers(const std::string& folder) noexcept
+void NativeFileOps::removeLeftovers(const std::string& folder) noexcept
 {
     try {
         WIN32_FIND_DATAW found{};
@@ -498,7 +498,7 @@ void Win32FileOps::removeLeftovers(const std::string& folder) noexcept
     }
 }
 
-void Win32FileOps::syncFolder(const std::string& folder)
+void NativeFileOps::syncFolder(const std::string& folder)
 {
     const char* operation = "Cannot flush what was written in";
     DWORD attributes = ::GetFileAttributesW(systemPath(folder).c_str());
@@ -520,7 +520,7 @@ void Win32FileOps::syncFolder(const std::string& folder)
     m_unflushed.erase(here, m_unflushed.end());
 }
 
-std::vector<FolderItem> Win32FileOps::listFolder(const std::string& folder)
+std::vector<FolderItem> NativeFileOps::listFolder(const std::string& folder)
 {
     WIN32_FIND_DATAW found{};
     const std::string pattern = inFolder(folder, "*");
