@@ -52,9 +52,16 @@ build_qt() {
         # as it is.
         mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial" "$cache/src"
         local mirror
-        mirror=$(grep -hoE 'https?://[^ ]+/debian/?( |$)' /etc/apt/sources.list \
-                     /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
-                     2>/dev/null | head -n1 | tr -d ' ')
+        # Debian 12's default layout has only sources.list.d/*.sources; look in whichever of
+        # the three exist, and fall back to the main mirror when none names one.
+        local lists=()
+        for list in /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+                    /etc/apt/sources.list.d/*.sources; do
+            if [ -f "$list" ]; then lists+=("$list"); fi
+        done
+        mirror=$( { [ ${#lists[@]} -eq 0 ] \
+                      || grep -hoE 'https?://[^ ]+/debian/?( |$)' "${lists[@]}" || true; } \
+                  | head -n1 | tr -d ' ')
         echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg]" \
             "${mirror:-http://deb.debian.org/debian} bookworm main" >"$apt_dir/sources.list"
         local apt=(apt-get -q -o "Dir::Etc::SourceList=$apt_dir/sources.list"
