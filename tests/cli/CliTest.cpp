@@ -222,21 +222,15 @@ TEST_F(CliTest, OptionsListsEveryStoredOptionWithItsDefault)
     Outcome listed = run("options");
     EXPECT_EQ(listed.status, 0);
     CleanOptions defaults;
-    std::size_t rows = 0;
     for (const StoredOption& option : storedOptions(defaults)) {
-        SCOPED_TRACE(option.name);
-        std::string value = option.flag ? std::to_string(option.defaultValue) : "empty";
         auto at = listed.out.find("\n" + option.name + " ");
-        ASSERT_NE(at, std::string::npos);
-        std::string line = listed.out.substr(at + 1, listed.out.find('\n', at + 1) - at - 1);
-        std::istringstream fields(line);
+        ASSERT_NE(at, std::string::npos) << option.name;
+        std::istringstream line(listed.out.substr(at + 1, listed.out.find('\n', at + 1) - at - 1));
         std::string name, shown, meaning;
-        fields >> name >> shown >> meaning;
-        EXPECT_EQ(shown, value);
-        EXPECT_FALSE(meaning.empty());
-        ++rows;
+        line >> name >> shown >> meaning;
+        EXPECT_EQ(shown, option.flag ? std::to_string(option.defaultValue) : "empty") << name;
+        EXPECT_NE(meaning, "") << name;
     }
-    EXPECT_EQ(rows, 37u);
 }
 
 TEST_F(CliTest, BashCompletesCommandsOptionsAndOptionNames)
