@@ -14,9 +14,7 @@
 #include "ui/controls/ColumnListView.h"
 
 #include <QAction>
-#include <QHelpEvent>
 #include <QMenu>
-#include <QToolTip>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,35 +28,6 @@ QString qs(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-/// Answers tool-tip requests of a widget with a function.
-class ToolTipFilter : public QObject
-{
-public:
-    ToolTipFilter(QWidget* watched, std::function<QString(const QPoint&)> text)
-        : QObject(watched)
-        , m_text(std::move(text))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != QEvent::ToolTip)
-            return false;
-        auto* help = static_cast<QHelpEvent*>(event);
-        QString text = m_text(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text);
-        return true;
-    }
-
-private:
-    std::function<QString(const QPoint&)> m_text;
-};
-
 } // namespace
 
 void MainDialog::setUpFileListCommands()
@@ -71,9 +40,9 @@ void MainDialog::setUpFileListCommands()
         return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
-    // A file with a backup says so when the pointer rests on its row; the texts stay as they are.
-    new ToolTipFilter(m_fileList->viewport(), [this](const QPoint& position) {
-        int row = m_fileList->indexAt(position).row();
+    // A file with a backup says so when the pointer rests on its row; other rows show a cut
+    // cell's whole text.
+    m_fileList->rowToolTip = [this](int row) {
         if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
             return QString();
         const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
@@ -83,7 +52,7 @@ void MainDialog::setUpFileListCommands()
         std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
             (entry.fileName + ".bak").c_str());
         return decodeStoredText(text);
-    });
+    };
 }
 
 std::vector<std::size_t> MainDialog::selectedRows() const

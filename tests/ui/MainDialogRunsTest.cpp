@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 
 #include <atomic>
 #include <cerrno>
@@ -257,6 +259,29 @@ private slots:
             dialog.fileList()->selectionModel()->select(dialog.fileList()->model()->index(row, 0),
                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QTEST(menuItems(dialog), "items");
+    }
+
+    void toolTipsTellOfBackupsAndCutTitles()
+    {
+        Harness h;
+        const QString longTitle =
+            "A title far longer than the title column is wide, " + QString(60, 'x');
+        writeFile(h.path("a.mid"), song("A"));
+        writeFile(h.path("a.mid.bak"), song("Old"));
+        writeFile(h.path("b.mid"), song(longTitle.toStdString()));
+        MainDialog& dialog = h.open();
+        ColumnListView* list = dialog.fileList();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto tipAt = [list](int row, int column) {
+            QRect cell = list->visualRect(list->model()->index(row, column));
+            QHelpEvent tip(
+                QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+            QApplication::sendEvent(list->viewport(), &tip);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(1, 0), QString());
+        QCOMPARE(tipAt(0, 1), "Backup of the original: a.mid.bak");
+        QCOMPARE(tipAt(1, 1), longTitle);
     }
 
     void previewWritesNothing()
