@@ -149,6 +149,20 @@ void MainDialog::OnPreview()
 void MainDialog::OnRestoreOriginals()
 {
     std::vector<std::size_t> rows = selectedRows();
+    // Restoring replaces the songs and removes their backups: asked first.
+    const auto restorable = std::ranges::count_if(rows, [this](std::size_t row) {
+        return row < m_entries.size() && hasBackup(*m_services.files, m_entries[row].fullPath);
+    });
+    if (restorable > 0 && m_services.confirm) {
+        const QString question = restorable == 1
+            ? qs(Texts::RestoreQuestionOne.pick())
+            : qs(Texts::RestoreQuestionMany.pick()).arg(restorable);
+        if (!m_services.confirm(this, question)) {
+            if (m_fileList)
+                m_fileList->setFocus();
+            return;
+        }
+    }
     RestoreRunResult result;
     std::vector<std::pair<std::size_t, std::string>> titles;
     {

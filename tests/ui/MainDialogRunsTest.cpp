@@ -140,6 +140,8 @@ struct Harness
     std::vector<std::vector<std::string>> previewLogs;
     std::unique_ptr<MainDialog> dialog;
     int progressDelayMs = ProgressRun::defaultShowAfterMs;
+    QStringList questions;
+    bool confirmAnswer = true;
 
     explicit Harness(std::string_view language = "E")
     {
@@ -171,6 +173,10 @@ struct Harness
         };
         s.openDocument = [](const QString&, const QString&) { return true; };
         s.progressDelayMs = progressDelayMs;
+        s.confirm = [this](QWidget*, const QString& question) {
+            questions << question;
+            return confirmAnswer;
+        };
         dialog = std::make_unique<MainDialog>(s);
         dialog->show();
         dialog->OnSelectFolder();
@@ -323,7 +329,17 @@ private slots:
         MainDialog& dialog = h.open();
         QCOMPARE(rowTexts(dialog), QStringList({"a.mid|New", "b.mid|B"}));
         dialog.fileList()->SelectAllRows();
+        // Asked first, naming how many songs have a backup; No leaves everything as it is.
+        h.confirmAnswer = false;
         dialog.restoreAction()->trigger();
+        QVERIFY(QFile::exists(h.path("a.mid.bak")));
+        QVERIFY(h.logs.empty());
+        QCOMPARE(dialog.fileList()->GetSelectedCount(), 2);
+        h.confirmAnswer = true;
+        dialog.restoreAction()->trigger();
+        QCOMPARE(h.questions.size(), 2);
+        QVERIFY2(h.questions[0].startsWith("1 song gets its backup's bytes back"),
+            qPrintable(h.questions[0]));
         QCOMPARE(readFile(h.path("a.mid")), asBytes(old));
         QVERIFY(!QFile::exists(h.path("a.mid.bak")));
         QCOMPARE(h.logs,
