@@ -7,9 +7,13 @@
 #include "ui/TextDecoding.h"
 
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTranslator>
 
+#include <memory>
 #include <new>
 
 namespace sorvanel::ui {
@@ -58,6 +62,30 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
+bool loadQtTranslations(Language language)
+{
+    static QTranslator* loaded = nullptr;
+    if (loaded) {
+        QCoreApplication::removeTranslator(loaded);
+        delete loaded;
+        loaded = nullptr;
+    }
+    if (language != Language::German)
+        return false;
+    auto translator = std::make_unique<QTranslator>();
+    const QLocale german(QLocale::German, QLocale::Germany);
+    for (const QString& folder :
+        {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator->load(german, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            loaded = translator.release();
+            QCoreApplication::installTranslator(loaded);
+            return true;
+        }
+    }
+    return false;
+}
+
 int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindow)
 {
     GuardedApplication application(argc, argv);
@@ -80,6 +108,8 @@ int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindo
     std::unique_ptr<QDialog> window = makeMainWindow(store);
     if (!window)
         return 0;
+    // The window has settled the language.
+    loadQtTranslations(UiLanguage());
     setApplicationMainWindow(window.get());
     window->exec();
     setApplicationMainWindow(nullptr);

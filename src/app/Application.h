@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/Language.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
@@ -28,6 +29,12 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+/// Makes Qt's own texts (its dialogs' buttons and captions, key names such as "Ctrl+C") speak
+/// `language`: loads Qt's translations for it from the folder "translations" beside the program
+/// or else from Qt's own, replacing those loaded before. False when none were found (English
+/// needs none).
+bool loadQtTranslations(Language language);
 
 /// Makes the main window over the program's settings store. The window settles the language
 /// while it initialises, before it shows.

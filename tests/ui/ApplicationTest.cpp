@@ -2,6 +2,7 @@
 
 #include "platform/qt/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QShortcutEvent>
 #include <QTest>
 
@@ -80,6 +81,28 @@ private slots:
         QCOMPARE(thrower.handled, 2);
         QCOMPARE(shown.size(), std::size_t{1});
         QTEST(shown[0], "text");
+    }
+
+    void qtsOwnTextsSpeakTheInterfaceLanguage_data()
+    {
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QString>("copyKey");
+        QTest::addColumn<QString>("saveButton");
+        QTest::newRow("German") << true << "Strg+C"
+                                << "Speichern";
+        QTest::newRow("English") << false << "Ctrl+C"
+                                 << "Save";
+    }
+
+    void qtsOwnTextsSpeakTheInterfaceLanguage()
+    {
+        QFETCH(bool, german);
+        QCOMPARE(
+            loadQtTranslations(german ? sorvanel::Language::German : sorvanel::Language::English),
+            german);
+        QTEST(QKeySequence(QKeySequence::Copy).toString(QKeySequence::NativeText), "copyKey");
+        QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Save);
+        QTEST(box.button(QMessageBox::Save)->text().remove('&'), "saveButton");
     }
 };
 
