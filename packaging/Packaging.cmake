@@ -21,6 +21,9 @@ add_custom_target(sorvanel_package_files ALL DEPENDS ${compressed})
 install(FILES "${CMAKE_BINARY_DIR}/packaging/sorvanel-cli.1.gz"
     "${CMAKE_BINARY_DIR}/packaging/Sorvanel.1.gz"
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Bash completes the tool's commands, options and cleaning option names from here.
+install(FILES "${package_folder}/bash-completion/sorvanel-cli"
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" "${package_folder}/copyright"
     DESTINATION ${doc_folder})
 install(FILES "${package_folder}/org.tarnwick.Sorvanel.metainfo.xml"
