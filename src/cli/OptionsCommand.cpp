@@ -20,9 +20,9 @@ struct Meaning
 constexpr Meaning meanings[] = {
     {"DeleteSysExEvents", "delete every SysEx event (status F0 or F7)"},
     {"ExceptManufacturerIds", "but spare those of the manufacturer IDs below"},
-    {"ManufacturerId", "a manufacturer ID (hex) whose SysEx events are spared"},
+    {"ManufacturerId", "a manufacturer ID (hex) whose SysEx is spared"},
     {"DeleteAllControlEvents", "delete every controller and pitch-bend event"},
-    {"ExceptControlEvents", "but spare those the ten flags below and Control1-8 name"},
+    {"ExceptControlEvents", "but spare those named below and in Control1-8"},
     {"BankSelectMSB", "spare controller 0 (00, Bank Select MSB)"},
     {"Modulation", "spare controller 1 (01, Modulation)"},
     {"Volume", "spare controller 7 (07, Volume)"},
@@ -34,7 +34,7 @@ constexpr Meaning meanings[] = {
     {"Chorus", "spare controller 93 (5D, Chorus)"},
     {"PitchBend", "spare pitch-bend events"},
     {"Control", "a controller number (hex) that is spared"},
-    {"InsertMidiReset", "insert Reset All Controllers for the channels each track uses"},
+    {"InsertMidiReset", "insert Reset All Controllers on used channels"},
     {"BeginningOfFile", "insert them at the beginning of each track"},
     {"EndOfFile", "insert them at the end of each track"},
 };
@@ -50,12 +50,13 @@ std::string_view meaningOf(std::string_view name)
 }
 
 constexpr const char* heading =
-    "Options of 'sorvanel-cli clean --option NAME=VALUE', in the order of the options\n"
-    "dialog. A flag takes 0 (off) or 1 (on), a slot hex digits 0 to FF or nothing (empty).\n"
-    "An option not given keeps the default shown, or with --stored-options the value the\n"
-    "program stored. The spare options count only when their delete option is on.\n"
+    "Options of 'sorvanel-cli clean --option NAME=VALUE', in the options dialog's\n"
+    "order. A flag takes 0 (off) or 1 (on), a slot hex digits 0 to FF or nothing\n"
+    "(empty). An option not given keeps the default shown, or with --stored-options\n"
+    "the value the program stored. Spare options count only when their delete\n"
+    "option is on.\n"
     "\n"
-    "NAME                    DEFAULT  MEANING\n";
+    "NAME                    DEFAULT MEANING\n";
 
 } // namespace
 
@@ -72,7 +73,7 @@ int runOptions(const CommandContext& context)
     auto print = [&](const StoredOption& option) {
         std::string value = option.flag ? std::to_string(option.defaultValue) : "empty";
         char line[160];
-        std::snprintf(line, sizeof line, "%-23s %-8s %s\n", option.name.c_str(), value.c_str(),
+        std::snprintf(line, sizeof line, "%-23s %-7s %s\n", option.name.c_str(), value.c_str(),
             std::string(meaningOf(option.name)).c_str());
         context.out << line;
     };

@@ -6,12 +6,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace sorvanel {
 namespace {
@@ -191,6 +194,27 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailure)
     Outcome full = run("check " + good, "/dev/full");
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err, "sorvanel-cli: the output could not be written: No space left on device\n");
+
+    // A reader that went away: the tool says so and fails rather than dying of the signal.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(
+        &actions, STDERR_FILENO, (m_folder / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string cli = SORVANEL_CLI, command = "check";
+    char* argv[] = {cli.data(), command.data(), good.data(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, cli.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(readText(m_folder / "stderr"),
+        "sorvanel-cli: the output could not be written: Broken pipe\n");
 }
 
 TEST_F(CliTest, OptionsListsEveryStoredOptionWithItsDefault)
@@ -198,21 +222,15 @@ TEST_F(CliTest, OptionsListsEveryStoredOptionWithItsDefault)
     Outcome listed = run("options");
     EXPECT_EQ(listed.status, 0);
     CleanOptions defaults;
-    std::size_t rows = 0;
     for (const StoredOption& option : storedOptions(defaults)) {
-        SCOPED_TRACE(option.name);
-        std::string value = option.flag ? std::to_string(option.defaultValue) : "empty";
         auto at = listed.out.find("\n" + option.name + " ");
-        ASSERT_NE(at, std::string::npos);
-        std::string line = listed.out.substr(at + 1, listed.out.find('\n', at + 1) - at - 1);
-        std::istringstream fields(line);
+        ASSERT_NE(at, std::string::npos) << option.name;
+        std::istringstream line(listed.out.substr(at + 1, listed.out.find('\n', at + 1) - at - 1));
         std::string name, shown, meaning;
-        fields >> name >> shown >> meaning;
-        EXPECT_EQ(shown, value);
-        EXPECT_FALSE(meaning.empty());
-        ++rows;
+        line >> name >> shown >> meaning;
+        EXPECT_EQ(shown, option.flag ? std::to_string(option.defaultValue) : "empty") << name;
+        EXPECT_NE(meaning, "") << name;
     }
-    EXPECT_EQ(rows, 37u);
 }
 
 TEST_F(CliTest, BashCompletesCommandsOptionsAndOptionNames)
