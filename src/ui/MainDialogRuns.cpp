@@ -71,19 +71,24 @@ void MainDialog::setUpFileListCommands()
         return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
-    // A file with a backup says so when the pointer rests on its row; the texts stay as they are.
-    new ToolTipFilter(m_fileList->viewport(), [this](const QPoint& position) {
-        int row = m_fileList->indexAt(position).row();
-        if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
-            return QString();
-        const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
-        if (!hasBackup(*m_services.files, entry.fullPath))
-            return QString();
-        char text[1024];
-        std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
-            (entry.fileName + ".bak").c_str());
-        return decodeStoredText(text);
-    });
+    // A file with a backup says so when the pointer rests on its row, and to assistive
+    // technology as the row's description; the texts stay as they are.
+    new ToolTipFilter(m_fileList->viewport(),
+        [this](const QPoint& position) { return backupNote(m_fileList->indexAt(position).row()); });
+    m_fileList->setRowDescriber([this](int row) { return backupNote(row); });
+}
+
+QString MainDialog::backupNote(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+        return {};
+    const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
+    if (!hasBackup(*m_services.files, entry.fullPath))
+        return {};
+    char text[1024];
+    std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
+        (entry.fileName + ".bak").c_str());
+    return decodeStoredText(text);
 }
 
 std::vector<std::size_t> MainDialog::selectedRows() const
