@@ -123,6 +123,8 @@ public slots:
     void reject() override;
 
     void OnSelectFolder();
+    /// Lists the current folder again (F5); nothing without a folder.
+    void OnRereadFolder();
     void OnSelectAll();
     void OnClean();
     void OnHelpButton();
@@ -165,6 +167,9 @@ private:
     /// Makes `folder` the current folder, as a confirmed choice, and lists it.
     void openFolder(std::string folder);
     void setUpFileListCommands();
+    /// F1 (help), F5 (read the folder again) and Ctrl+O (choose a folder), and the names and
+    /// tool tips of controls without a caption.
+    void setUpKeysAndNames();
     /// Whether scans include sub-folders (the stored choice).
     bool includesSubfolders() const;
     std::vector<std::size_t> selectedRows() const;
