@@ -24,6 +24,9 @@ install(FILES "${CMAKE_BINARY_DIR}/packaging/sorvanel-cli.1.gz"
 # The lower-case command's page is the program's.
 install(CODE "file(CREATE_LINK Sorvanel.1.gz
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/sorvanel.1.gz\" SYMBOLIC)")
+# Bash completes the tool's commands, options and cleaning option names from here.
+install(FILES "${package_folder}/bash-completion/sorvanel-cli"
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" "${package_folder}/copyright"
     DESTINATION ${doc_folder})
 install(FILES "${package_folder}/org.tarnwick.Sorvanel.metainfo.xml"

@@ -68,6 +68,7 @@ inline constexpr TextPair LogNotSaved{
 // and the number of files; the tool tip's "%s" takes the backup's name.
 inline constexpr TextPair ProgressReading{"Lese %zu von %zu", "Reading %zu of %zu"};
 inline constexpr TextPair ProgressCleaning{"Säubere %zu von %zu", "Cleaning %zu of %zu"};
+inline constexpr TextPair ProgressPreviewing{"Vorschau %zu von %zu", "Previewing %zu of %zu"};
 inline constexpr TextPair ProgressChecking{"Prüfe %zu von %zu", "Checking %zu of %zu"};
 inline constexpr TextPair ProgressRestoring{
     "Stelle %zu von %zu wieder her", "Restoring %zu of %zu"};
