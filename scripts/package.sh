@@ -44,5 +44,6 @@ desktop-file-validate "$desktop"
 appstreamcli validate --no-net \
     "$scratch/package/usr/share/metainfo/org.tarnwick.Sorvanel.metainfo.xml"
 [ "$(readlink "$scratch/package/usr/bin/sorvanel")" = Sorvanel ]
+[ -f "$scratch/package/usr/share/bash-completion/completions/sorvanel-cli" ]
 dpkg-deb --field "$deb" Recommends | grep -q qt6-translations-l10n
 echo "The package holds the $(list "$scratch/package" | wc -l) installed files"
