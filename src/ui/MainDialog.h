@@ -49,6 +49,8 @@ struct MainDialogServices
     /// Opens `document` (a name relative to `directory`) with the desktop's viewer; false when
     /// no program could be started for it.
     std::function<bool(const QString& directory, const QString& document)> openDocument;
+    /// How long a run goes on before its progress window opens.
+    int progressDelayMs = 500;
 };
 
 /// The program's own windows, over `store`, `files` and `notifier`, which must outlive every

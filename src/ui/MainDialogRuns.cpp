@@ -125,7 +125,7 @@ void MainDialog::OnFileListMenu(const QPoint& position)
 std::vector<MidiFileEntry> MainDialog::readFolder(bool& cancelled)
 {
     std::vector<MidiFileEntry> found;
-    ProgressRun run(this, *m_services.notifier);
+    ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
     run.run([&](ProgressRun::Work& work) {
         found = scanFolder(m_folder, *m_services.files, work.notifier, includesSubfolders(),
             work.progress(Texts::ProgressReading, true));
@@ -140,13 +140,17 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
     CleanRunResult result;
     {
         WaitCursor busy;
-        ProgressRun run(this, *m_services.notifier);
-        // The files done leave the selection as the run goes on.
+        ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
+        // The files done leave the selection as the run goes on, all those of one refresh of
+        // the progress at once: one change of the selection per refresh, not per file.
         std::size_t deselected = 0;
         if (m_fileList && !preview)
             run.advanced = [&](std::size_t index) {
-                for (; deselected < std::min(index, rows.size()); ++deselected)
-                    m_fileList->DeselectRow(static_cast<int>(rows[deselected]));
+                const std::size_t done = std::min(index, rows.size());
+                if (done > deselected)
+                    m_fileList->DeselectRows(
+                        std::span(rows).subspan(deselected, done - deselected));
+                deselected = std::max(deselected, done);
             };
         run.run([&](ProgressRun::Work& work) {
             result = cleanFiles(m_entries, rows, options, *m_services.files, work.notifier,
@@ -154,8 +158,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
                 work.progress(preview ? Texts::ProgressChecking : Texts::ProgressCleaning, true));
         });
         if (m_fileList && !preview)
-            for (std::size_t row : result.finishedRows)
-                m_fileList->DeselectRow(static_cast<int>(row));
+            m_fileList->DeselectRows(result.finishedRows);
     }
     if (m_fileList)
         m_fileList->viewport()->update();
@@ -181,7 +184,7 @@ void MainDialog::OnRestoreOriginals()
     std::vector<std::pair<std::size_t, std::string>> titles;
     {
         WaitCursor busy;
-        ProgressRun run(this, *m_services.notifier);
+        ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
         run.run([&](ProgressRun::Work& work) {
             result = restoreFiles(m_entries, rows, *m_services.files, work.notifier, UiLanguage(),
                 work.progress(Texts::ProgressRestoring, true));
@@ -199,8 +202,7 @@ void MainDialog::OnRestoreOriginals()
         for (auto& [row, title] : titles)
             m_entries[row].title = std::move(title);
         if (m_fileList)
-            for (std::size_t row : result.finishedRows)
-                m_fileList->DeselectRow(static_cast<int>(row));
+            m_fileList->DeselectRows(result.finishedRows);
     }
     if (m_fileList)
         m_fileList->viewport()->update();

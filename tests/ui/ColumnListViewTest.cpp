@@ -278,6 +278,22 @@ private slots:
         QVERIFY(!f.list->DeselectRow(5));
         QVERIFY(!f.list->DeselectRow(-1));
 
+        // Several at once, in any order, those that do not exist passed over: one change.
+        f.list->SelectAllRows();
+        f.list->selectionModel()->setCurrentIndex(
+            f.list->model()->index(3, 0), QItemSelectionModel::NoUpdate);
+        int selectionChanges = 0;
+        connect(f.list->selectionModel(), &QItemSelectionModel::selectionChanged,
+            [&selectionChanges] { ++selectionChanges; });
+        const std::size_t some[] = {4, 0, 3, 9, 1};
+        f.list->DeselectRows(some);
+        QCOMPARE(selectionChanges, 1);
+        QCOMPARE(f.list->GetSelectedCount(), 1);
+        QCOMPARE(f.list->GetSelectedRows(rows), 1);
+        QCOMPARE(rows[0], 2);
+        QCOMPARE(f.list->FocusedRow(), -1);
+
+        f.list->SelectAllRows();
         f.list->selectionModel()->setCurrentIndex(
             f.list->model()->index(4, 0), QItemSelectionModel::NoUpdate);
         f.list->DeselectAllRows();

@@ -263,19 +263,40 @@ quintptr ColumnListView::GetItemData(int row) const
     return row >= 0 && row < GetItemCount() ? m_model->rows[static_cast<std::size_t>(row)] : 0;
 }
 
+namespace {
+
+/// The selected rows as ranges of row numbers, told by their first column: the selection
+/// always takes whole rows. The selection model keeps its ranges apart, so no row is in two.
+template <typename Visit> void forEachSelectedRange(const QItemSelectionModel& model, Visit visit)
+{
+    for (const QItemSelectionRange& range : model.selection())
+        if (range.isValid() && range.left() == 0)
+            visit(range.top(), range.bottom());
+}
+
+} // namespace
+
 int ColumnListView::GetSelectedRows(std::span<int> rows) const
 {
+    std::vector<std::pair<int, int>> ranges;
+    forEachSelectedRange(
+        *selectionModel(), [&ranges](int top, int bottom) { ranges.emplace_back(top, bottom); });
+    std::sort(ranges.begin(), ranges.end());
     std::size_t written = 0;
-    for (int row = 0; row < GetItemCount() && written < rows.size(); ++row) {
-        if (IsRowSelected(row))
+    for (auto [top, bottom] : ranges)
+        for (int row = top; row <= bottom && written < rows.size(); ++row)
             rows[written++] = row;
-    }
     return static_cast<int>(written);
 }
 
 int ColumnListView::GetSelectedCount() const
 {
-    return static_cast<int>(selectionModel()->selectedRows().size());
+    // Counted from the ranges: a list of every selected row costs as much as the rows, and
+    // the count is asked after each change of the selection.
+    int count = 0;
+    forEachSelectedRange(
+        *selectionModel(), [&count](int top, int bottom) { count += bottom - top + 1; });
+    return count;
 }
 
 void ColumnListView::SelectAllRows()
@@ -302,6 +323,32 @@ bool ColumnListView::DeselectRow(int row)
     selectionModel()->select(
         m_model->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     return true;
+}
+
+void ColumnListView::DeselectRows(std::span<const std::size_t> rows)
+{
+    std::vector<std::size_t> sorted(rows.begin(), rows.end());
+    std::sort(sorted.begin(), sorted.end());
+    const auto count = static_cast<std::size_t>(GetItemCount());
+    const int focused = FocusedRow();
+    QItemSelection ranges;
+    bool focusLeaves = false;
+    for (std::size_t i = 0; i < sorted.size() && sorted[i] < count;) {
+        std::size_t last = i;
+        while (last + 1 < sorted.size() && sorted[last + 1] < count
+            && sorted[last + 1] <= sorted[last] + 1)
+            ++last;
+        const auto top = static_cast<int>(sorted[i]);
+        const auto bottom = static_cast<int>(sorted[last]);
+        focusLeaves = focusLeaves || (focused >= top && focused <= bottom);
+        ranges.append(QItemSelectionRange(m_model->index(top, 0), m_model->index(bottom, 0)));
+        i = last + 1;
+    }
+    if (ranges.isEmpty())
+        return;
+    if (focusLeaves)
+        selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(ranges, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }
 
 bool ColumnListView::IsRowSelected(int row) const

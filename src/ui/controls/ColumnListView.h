@@ -74,6 +74,9 @@ public:
     void DeselectAllRows();
     /// Clears one row's selection and focus mark; false for a row that does not exist.
     bool DeselectRow(int row);
+    /// Clears the selection and focus mark of every row of `rows` that exists, in one change
+    /// of the selection made of ranges of neighbouring rows.
+    void DeselectRows(std::span<const std::size_t> rows);
     bool IsRowSelected(int row) const;
     /// The row with the focus mark, or −1.
     int FocusedRow() const;
