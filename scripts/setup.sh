@@ -15,7 +15,7 @@ if [ "${1:-}" != "--program" ]; then
         clang libclang-rt-14-dev clang-format git
         libgtest-dev libgmock-dev libbenchmark-dev
         xvfb xauth openbox imagemagick xdotool
-        dpkg-dev file lintian
+        dpkg-dev file lintian desktop-file-utils appstream
         g++-mingw-w64-x86-64-posix wine wine64
     )
 fi

@@ -8,12 +8,9 @@
 
 #include <QFileInfo>
 #include <QLibraryInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTranslator>
 
-#include <memory>
 #include <new>
 
 namespace sorvanel::ui {
@@ -62,28 +59,12 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
-bool loadQtTranslations(Language language)
+bool installQtTranslation(QTranslator& translator, Language language)
 {
-    static QTranslator* loaded = nullptr;
-    if (loaded) {
-        QCoreApplication::removeTranslator(loaded);
-        delete loaded;
-        loaded = nullptr;
-    }
-    if (language != Language::German)
-        return false;
-    auto translator = std::make_unique<QTranslator>();
-    const QLocale german(QLocale::German, QLocale::Germany);
-    for (const QString& folder :
-        {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
-            QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
-        if (translator->load(german, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
-            loaded = translator.release();
-            QCoreApplication::installTranslator(loaded);
-            return true;
-        }
-    }
-    return false;
+    return language == Language::German
+        && translator.load(
+            QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(&translator);
 }
 
 int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindow)
@@ -108,8 +89,8 @@ int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindo
     std::unique_ptr<QDialog> window = makeMainWindow(store);
     if (!window)
         return 0;
-    // The window has settled the language.
-    loadQtTranslations(UiLanguage());
+    QTranslator qtTexts;
+    installQtTranslation(qtTexts, UiLanguage());
     setApplicationMainWindow(window.get());
     window->exec();
     setApplicationMainWindow(nullptr);

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QTranslator>
 
 #include <exception>
 #include <functional>
@@ -30,11 +31,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-/// Makes Qt's own texts (its dialogs' buttons and captions, key names such as "Ctrl+C") speak
-/// `language`: loads Qt's translations for it from the folder "translations" beside the program
-/// or else from Qt's own, replacing those loaded before. False when none were found (English
-/// needs none).
-bool loadQtTranslations(Language language);
+/// Loads Qt's own texts (the standard buttons, the file dialog, the edit fields' context menus)
+/// for `language` into `translator` and installs it; English needs none. Returns whether a
+/// translation is installed: false also when Qt's translations are not on this system.
+bool installQtTranslation(QTranslator& translator, Language language);
 
 /// Makes the main window over the program's settings store. The window settles the language
 /// while it initialises, before it shows.

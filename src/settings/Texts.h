@@ -56,6 +56,8 @@ inline constexpr TextPair HelpButtonToolTip{"Hilfe (%1)", "Help (%1)"};
 // Log window.
 inline constexpr TextPair NoMidiFileChanged{
     "<Keine Midifiles verändert>", "<no midi file changed>"};
+/// The name assistive technology reads for the log's list.
+inline constexpr TextPair LogListName{"Protokoll", "Log"};
 inline constexpr TextPair CopyLog{"Kopieren", "Copy"};
 inline constexpr TextPair SaveLogAs{"Speichern unter…", "Save As…"};
 inline constexpr TextPair SaveLogCaption{"Protokoll speichern", "Save Log"};

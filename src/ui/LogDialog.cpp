@@ -65,6 +65,7 @@ QWidget* LogDialog::createCustomControl(const ControlTemplate& row)
     if (row.id != LogList)
         return TemplateDialog::createCustomControl(row);
     m_logList = new ColumnListBox(this);
+    m_logList->setAccessibleName(qs(Texts::LogListName.pick()));
     return m_logList;
 }
 

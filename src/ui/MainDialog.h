@@ -177,6 +177,8 @@ private:
     /// Whether scans include sub-folders (the stored choice).
     bool includesSubfolders() const;
     std::vector<std::size_t> selectedRows() const;
+    /// "Backup of the original: …" for a row whose file has a backup, else empty.
+    QString backupNote(int row) const;
     bool anySelectedHasBackup() const;
     /// Cleans (or with `preview` only checks) the selected files under the progress window,
     /// takes the finished ones out of the selection unless previewing; the log's lines.

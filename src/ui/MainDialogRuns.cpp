@@ -40,19 +40,23 @@ void MainDialog::setUpFileListCommands()
         return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
-    // A file with a backup says so when the pointer rests on its row; other rows show a cut
-    // cell's whole text.
-    m_fileList->rowToolTip = [this](int row) {
-        if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
-            return QString();
-        const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
-        if (!hasBackup(*m_services.files, entry.fullPath))
-            return QString();
-        char text[1024];
-        std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
-            (entry.fileName + ".bak").c_str());
-        return decodeStoredText(text);
-    };
+    // A file with a backup says so when the pointer rests on its row (other rows show a cut
+    // cell's whole text), and to assistive technology as the row's description.
+    m_fileList->rowToolTip = [this](int row) { return backupNote(row); };
+    m_fileList->setRowDescriber([this](int row) { return backupNote(row); });
+}
+
+QString MainDialog::backupNote(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+        return {};
+    const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
+    if (!hasBackup(*m_services.files, entry.fullPath))
+        return {};
+    char text[1024];
+    std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
+        (entry.fileName + ".bak").c_str());
+    return decodeStoredText(text);
 }
 
 std::vector<std::size_t> MainDialog::selectedRows() const

@@ -149,6 +149,21 @@ private slots:
         QCOMPARE(f.list->GetSelectedCount(), 0);
     }
 
+    void anEmptyListShowsItsFocusOnItsEdge()
+    {
+        Fixture f(0);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        auto edgeMarked = [&f] {
+            const QImage picture = f.picture();
+            return picture.pixelColor(0, 0) != colour(QPalette::Base)
+                || picture.pixelColor(1, 0) != colour(QPalette::Base);
+        };
+        f.other->setFocus();
+        QTRY_VERIFY(!edgeMarked());
+        f.list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(edgeMarked());
+    }
+
     void keepsAnExistingFocusMark()
     {
         Fixture f(50);

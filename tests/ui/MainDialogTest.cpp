@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -634,6 +635,47 @@ private slots:
         const QString key = QKeySequence(id == MainDialog::HelpButton ? "F1" : "Ctrl+O")
                                 .toString(QKeySequence::NativeText);
         QCOMPARE(dialog->control(id)->toolTip(), toolTip.isEmpty() ? "" : toolTip.arg(key));
+    }
+
+    void backupIsDescribedAndToldOnShiftF1_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("backup") << "E" << 0 << "Backup of the original: a.mid.bak";
+        QTest::newRow("Sicherung") << "G" << 0 << "Sicherung des Originals vorhanden: a.mid.bak";
+        QTest::newRow("none") << "E" << 1 << "";
+    }
+
+    void backupIsDescribedAndToldOnShiftF1()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, row);
+        QFETCH(QString, description);
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/a.mid", songWithTitle("Alpha"));
+        writeFile(dir.path() + "/a.mid.bak", songWithTitle("Old"));
+        writeFile(dir.path() + "/b.mid", songWithTitle("Beta"));
+        Harness h(language.toStdString());
+        auto dialog = h.open();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        h.folderAnswer = dir.path().toStdString();
+        dialog->OnSelectFolder();
+        ColumnListView* list = dialog->fileList();
+        QVERIFY(list->visualRect(list->model()->index(row, 0)).isValid()); // laid out
+        QAccessibleTableInterface* table =
+            QAccessible::queryAccessibleInterface(list)->tableInterface();
+        QVERIFY(table && table->cellAt(row, 1));
+        for (int column : {0, 1})
+            QCOMPARE(table->cellAt(row, column)->text(QAccessible::Description), description);
+
+        list->selectionModel()->setCurrentIndex(
+            list->model()->index(row, 0), QItemSelectionModel::NoUpdate);
+        QTest::keyClick(list, Qt::Key_F1, Qt::ShiftModifier);
+        QTRY_COMPARE(QToolTip::text(), description);
+        QToolTip::hideText();
+        QCOMPARE(h.opened.size(), std::size_t{0}); // not the help
     }
 
     void everyCloseStoresPlacementAndFolder_data()

@@ -5,9 +5,11 @@
 #include "ui/controls/ListTextLayout.h"
 
 #include <QAbstractTableModel>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -79,6 +81,8 @@ public:
         }
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(alignmentOf(index.column()));
+        if (role == Qt::AccessibleDescriptionRole && m_view->m_describer)
+            return m_view->m_describer(index.row());
         return {};
     }
 
@@ -506,6 +510,43 @@ QString ColumnListView::toolTipAt(const QPoint& position) const
     QString whole = drawableText(rowTexts(index.row())[static_cast<std::size_t>(index.column())]);
     const int width = header()->sectionSize(index.column()) - 2 * m_textMargin;
     return viewport()->fontMetrics().horizontalAdvance(whole) <= width ? QString() : whole;
+}
+
+void ColumnListView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    if (!hasFocus() || FocusedRow() >= 0)
+        return;
+    // Without a row to carry the focus frame, the list itself carries it.
+    QPainter painter(viewport());
+    QPen dots(Qt::white, 1);
+    dots.setDashPattern({1, 1});
+    painter.setPen(dots);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawRect(viewport()->rect().adjusted(0, 0, -1, -1));
+}
+
+void ColumnListView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::WhatsThis) && showFocusedRowToolTip()) {
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+bool ColumnListView::showFocusedRowToolTip()
+{
+    const int row = FocusedRow();
+    if (row < 0)
+        return false;
+    const QModelIndex first = m_model->index(row, 0);
+    scrollTo(first);
+    // Asked like the pointer asks, so that whoever answers the pointer answers the key.
+    const QPoint at = visualRect(first).center();
+    QHelpEvent help(QEvent::ToolTip, at, viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(viewport(), &help);
+    return true;
 }
 
 void ColumnListView::focusInEvent(QFocusEvent* event)

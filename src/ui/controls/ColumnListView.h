@@ -16,6 +16,9 @@ namespace sorvanel::ui {
 using RowTextProvider = std::function<bool(int row, quintptr itemData, int columnCount,
     std::span<QString> columnTexts, void* providerData)>;
 
+/// The description of a row for assistive technology (empty for none).
+using RowDescriber = std::function<QString(int row)>;
+
 class ColumnListModel;
 
 /// A report list whose rows hold no text: each time a row is drawn it asks its
@@ -93,6 +96,11 @@ public:
     std::function<QString(int row)> rowToolTip;
     /// The tool tip for the point `position` of the viewport, empty when there is none.
     QString toolTipAt(const QPoint& position) const;
+    /// Describes rows to assistive technology, in addition to their texts.
+    void setRowDescriber(RowDescriber describer) { m_describer = std::move(describer); }
+    /// Shows the tool tip the row with the focus mark has under the pointer, at the row (the
+    /// key Shift+F1); false when no row has the mark.
+    bool showFocusedRowToolTip();
 
 signals:
     /// A row's selection or focus mark changed.
@@ -109,6 +117,8 @@ protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
     bool viewportEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -130,6 +140,7 @@ private:
 
     ColumnListModel* m_model;
     RowTextProvider m_textProvider;
+    RowDescriber m_describer;
     void* m_providerData = nullptr;
     int m_columnCount = 0;
     bool m_verticalLines = false;
