@@ -21,6 +21,12 @@ add_custom_target(sorvanel_package_files ALL DEPENDS ${compressed})
 install(FILES "${CMAKE_BINARY_DIR}/packaging/sorvanel-cli.1.gz"
     "${CMAKE_BINARY_DIR}/packaging/Sorvanel.1.gz"
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The lower-case command's page is the program's.
+install(CODE "file(CREATE_LINK Sorvanel.1.gz
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/sorvanel.1.gz\" SYMBOLIC)")
+# Bash completes the tool's commands, options and cleaning option names from here.
+install(FILES "${package_folder}/bash-completion/sorvanel-cli"
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES "${CMAKE_BINARY_DIR}/packaging/changelog.gz" "${package_folder}/copyright"
     DESTINATION ${doc_folder})
 install(FILES "${package_folder}/org.tarnwick.Sorvanel.metainfo.xml"
@@ -56,6 +62,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SORVANEL_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's German texts for the standard dialogs and buttons; xdg-open shows the help documents.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
 include(CPack)

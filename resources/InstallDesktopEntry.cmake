@@ -5,6 +5,6 @@ file(READ "${SORVANEL_DESKTOP_SOURCE}" entry)
 string(REGEX REPLACE "\nExec=[^\n]*" "\nExec=${CMAKE_INSTALL_PREFIX}/${SORVANEL_BINDIR}/Sorvanel"
        entry "${entry}")
 string(APPEND entry "Path=${CMAKE_INSTALL_PREFIX}/${SORVANEL_DATADIR}/sorvanel\n")
-set(target "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${SORVANEL_DATADIR}/applications/sorvanel.desktop")
+set(target "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${SORVANEL_DATADIR}/applications/org.tarnwick.Sorvanel.desktop")
 message(STATUS "Installing: ${target}")
 file(WRITE "${target}" "${entry}")

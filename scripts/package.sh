@@ -30,13 +30,20 @@ if ! diff <(list "$scratch/install") <(list "$scratch/package"); then
     exit 1
 fi
 while read -r file; do
-    if file -b "$scratch/install/$file" | grep -q '^ELF'; then
-        continue
+    if [ -L "$scratch/install/$file" ]; then
+        [ "$(readlink "$scratch/install/$file")" = "$(readlink "$scratch/package/$file")" ]
+    elif ! file -b "$scratch/install/$file" | grep -q '^ELF'; then
+        cmp "$scratch/install/$file" "$scratch/package/$file"
     fi
-    cmp "$scratch/install/$file" "$scratch/package/$file"
 done < <(list "$scratch/install")
 
-desktop="$scratch/package/usr/share/applications/sorvanel.desktop"
+desktop="$scratch/package/usr/share/applications/org.tarnwick.Sorvanel.desktop"
 grep -qx 'Exec=/usr/bin/Sorvanel' "$desktop"
 grep -qx 'Path=/usr/share/sorvanel' "$desktop"
+desktop-file-validate "$desktop"
+appstreamcli validate --no-net \
+    "$scratch/package/usr/share/metainfo/org.tarnwick.Sorvanel.metainfo.xml"
+[ "$(readlink "$scratch/package/usr/bin/sorvanel")" = Sorvanel ]
+[ -f "$scratch/package/usr/share/bash-completion/completions/sorvanel-cli" ]
+dpkg-deb --field "$deb" Recommends | grep -q qt6-translations-l10n
 echo "The package holds the $(list "$scratch/package" | wc -l) installed files"

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
     fonts-liberation fonts-dejavu-core
 )
 if [ "${1:-}" != "--program" ]; then
@@ -15,7 +15,7 @@ if [ "${1:-}" != "--program" ]; then
         clang libclang-rt-14-dev clang-format git
         libgtest-dev libgmock-dev libbenchmark-dev
         xvfb xauth openbox imagemagick xdotool
-        dpkg-dev file lintian
+        dpkg-dev file lintian desktop-file-utils appstream
         g++-mingw-w64-x86-64-posix wine wine64
     )
 fi

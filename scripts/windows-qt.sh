@@ -26,7 +26,7 @@ jobs=${SORVANEL_QT_JOBS:-2}
 # --- What the steps need: Debian's own Qt of the same version for the host tools (moc, rcc,
 # uic), the cross compiler, wine, and X for the screenshot.
 needed=(dpkg-dev qt6-base-dev qt6-base-dev-tools g++-mingw-w64-x86-64-posix wine wine64
-        libgtest-dev xvfb openbox imagemagick xdotool x11-utils)
+        libgtest-dev xvfb openbox imagemagick xdotool x11-utils qt6-translations-l10n)
 missing=()
 for package in "${needed[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' \
@@ -118,6 +118,9 @@ fi
 cp -u /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll \
     /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll \
     /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll "$prefix/bin/"
+# Qt's German texts, which the source package does not build: Debian's of the same version.
+mkdir -p "$prefix/translations"
+cp -u /usr/share/qt6/translations/qtbase_de.qm "$prefix/translations/"
 [ "${1:-}" = --qt-only ] && exit 0
 
 echo "== Sorvanel.exe and the tests, cross-built against it (build-win-gui)"

@@ -7,6 +7,7 @@
 #include "ui/TextDecoding.h"
 
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -58,6 +59,14 @@ bool GuardedApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
+bool installQtTranslation(QTranslator& translator, Language language)
+{
+    return language == Language::German
+        && translator.load(
+            QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))
+        && QCoreApplication::installTranslator(&translator);
+}
+
 int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindow)
 {
     GuardedApplication application(argc, argv);
@@ -80,6 +89,8 @@ int runApplication(int argc, char** argv, const MainWindowFactory& makeMainWindo
     std::unique_ptr<QDialog> window = makeMainWindow(store);
     if (!window)
         return 0;
+    QTranslator qtTexts;
+    installQtTranslation(qtTexts, UiLanguage());
     setApplicationMainWindow(window.get());
     window->exec();
     setApplicationMainWindow(nullptr);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "settings/Language.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QTranslator>
 
 #include <exception>
 #include <functional>
@@ -28,6 +30,11 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+/// Loads Qt's own texts (the standard buttons, the file dialog, the edit fields' context menus)
+/// for `language` into `translator` and installs it; English needs none. Returns whether a
+/// translation is installed: false also when Qt's translations are not on this system.
+bool installQtTranslation(QTranslator& translator, Language language);
 
 /// Makes the main window over the program's settings store. The window settles the language
 /// while it initialises, before it shows.

@@ -1,3 +1,4 @@
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
@@ -10,10 +11,13 @@ namespace sorvanel {
 
 int runCheck(const CommandContext& context)
 {
+    auto arguments = parseArguments(context.arguments, AcceptedOptions::None, context.notifier);
+    if (!arguments)
+        return wrongUsage;
     int status = 0;
     std::vector<std::uint8_t> image;
     Song song;
-    for (const std::string& path : context.arguments) {
+    for (const std::string& path : arguments->paths) {
         // The messages are the result here, so they go to the output with the file's name.
         RecordingNotifier messages;
         try {
@@ -27,14 +31,14 @@ int runCheck(const CommandContext& context)
         } catch (const std::bad_alloc&) {
             messages.notify(outOfMemoryText);
         }
-        context.out << path << '\t';
+        context.out << printable(path) << '\t';
         if (messages.texts.empty()) {
             context.out << "valid\n";
             continue;
         }
         status = 1;
         for (std::size_t i = 0; i < messages.texts.size(); ++i)
-            context.out << (i > 0 ? " " : "") << messages.texts[i];
+            context.out << (i > 0 ? " " : "") << printable(messages.texts[i]);
         context.out << '\n';
     }
     return status;

@@ -1,6 +1,7 @@
 #include "cleaning/CleanRun.h"
 #include "cleaning/FileList.h"
 #include "cleaning/Restore.h"
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
@@ -16,59 +17,8 @@ namespace sorvanel {
 
 namespace {
 
-constexpr int wrongUsage = 2;
-
 /// The program whose stored options `--stored-options` reads.
 constexpr const char* programName = "Sorvanel";
-
-struct CleanArguments
-{
-    std::vector<std::pair<std::string, std::string>> assignments; // NAME, VALUE
-    bool storedOptions = false;
-    bool dryRun = false;
-    bool recursive = false;
-    std::vector<std::string> paths;
-};
-
-/// Reads FILE|FOLDER arguments and, for `clean`, its options; null after the message when
-/// they do not fit.
-std::optional<CleanArguments> parseArguments(
-    const std::vector<std::string>& arguments, Notifier& notifier, bool cleanOptions = true)
-{
-    CleanArguments parsed;
-    bool onlyPaths = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (onlyPaths || argument.empty() || argument[0] != '-') {
-            parsed.paths.push_back(argument);
-        } else if (argument == "--") {
-            onlyPaths = true;
-        } else if (cleanOptions && argument == "--stored-options") {
-            parsed.storedOptions = true;
-        } else if (cleanOptions && argument == "--dry-run") {
-            parsed.dryRun = true;
-        } else if (argument == "--recursive") {
-            parsed.recursive = true;
-        } else if (cleanOptions && argument == "--option" && i + 1 < arguments.size()) {
-            const std::string& assignment = arguments[++i];
-            auto equals = assignment.find('=');
-            if (equals == std::string::npos) {
-                notifier.notify("--option needs NAME=VALUE, not \"" + assignment + "\"");
-                return std::nullopt;
-            }
-            parsed.assignments.emplace_back(
-                assignment.substr(0, equals), assignment.substr(equals + 1));
-        } else {
-            notifier.notify("Unknown or incomplete option \"" + argument + "\"");
-            return std::nullopt;
-        }
-    }
-    if (parsed.paths.empty()) {
-        notifier.notify("No file or folder given");
-        return std::nullopt;
-    }
-    return parsed;
-}
 
 bool applyAssignment(
     CleanOptions& options, const std::string& name, const std::string& value, Notifier& notifier)
@@ -78,7 +28,7 @@ bool applyAssignment(
             continue;
         if (stored.flag) {
             if (value != "0" && value != "1") {
-                notifier.notify(name + " takes 0 or 1, not \"" + value + "\"");
+                reportUsageError(notifier, name + " takes 0 or 1, not '" + value + "'");
                 return false;
             }
             *stored.flag = value == "1" ? 1 : 0;
@@ -87,7 +37,8 @@ bool applyAssignment(
         }
         return true;
     }
-    notifier.notify("Unknown option name \"" + name + "\"");
+    reportUsageError(
+        notifier, "unknown option name '" + name + "' ('sorvanel-cli options' lists them)");
     return false;
 }
 
@@ -100,39 +51,41 @@ std::optional<CleanOptions> startingOptions(bool stored, [[maybe_unused]] Notifi
     return CleanOptions::load(store);
 #else
     (void)programName;
-    notifier.notify("--stored-options is not available: this build has no settings store");
+    reportUsageError(
+        notifier, "--stored-options is not available: this build has no settings store");
     return std::nullopt;
 #endif
 }
 
-/// Passes messages on and counts them.
-class CountingNotifier : public Notifier
+/// Whether a file named on the command line may be cleaned or restored by its name: a song
+/// file under one of the names songs go by, not hidden (which also keeps out the run's own
+/// temporary files); a backup ("a.mid.bak") never is. A folder gives only its *.mid files.
+bool isSongFileName(std::string_view name)
 {
-public:
-    explicit CountingNotifier(Notifier& inner)
-        : m_inner(inner)
-    {
-    }
-    void notify(std::string_view text) override
-    {
-        ++count;
-        m_inner.notify(text);
-    }
-    std::size_t count = 0;
+    if (name.empty() || name.front() == '.')
+        return false;
+    auto dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string extension;
+    for (char c : name.substr(dot + 1))
+        extension += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (const char* known : {"mid", "midi", "kar", "rmi", "smf"})
+        if (extension == known)
+            return true;
+    return false;
+}
 
-private:
-    Notifier& m_inner;
-};
-
-/// Why a file named on the command line is not `done` ("cleaned", "restored"), or nothing: it
-/// must be a song file the file list would show. A missing or unexaminable one is left to the
-/// run, which says why.
+/// Why a file named on the command line is not `done` ("cleaned", "restored"), or nothing. A
+/// missing or unexaminable one is left to the run, which says why.
 std::optional<std::string> refusal(const std::string& path, EntryKind kind, const char* done)
 {
-    if (!isListableName(nameOf(path)))
-        return "\"" + path + "\" is not " + done + ": only *.mid files that are not hidden are";
+    std::string named = "\"" + printable(path) + "\" is not " + done + ": ";
+    if (!isSongFileName(nameOf(path)))
+        return named
+            + "only song files (*.mid, *.midi, *.kar, *.rmi, *.smf) that are not hidden are";
     if (kind == EntryKind::BrokenLink || kind == EntryKind::Other)
-        return "\"" + path + "\" is not " + done + ": it is not a regular file";
+        return named + "it is not a regular file";
     return std::nullopt;
 }
 
@@ -140,18 +93,19 @@ std::optional<std::string> refusal(const std::string& path, EntryKind kind, cons
 struct FileArguments
 {
     std::vector<MidiFileEntry> entries;
-    /// How many broken files of the folders were left out (after their messages).
+    /// How many sub-folders could not be listed (after their messages).
     std::size_t leftOut = 0;
 };
 
 /// Resolves FILE|FOLDER arguments: every named file is checked before any is touched, and one
-/// the file list would not show is refused (status 2); a folder gives its song files as the
-/// file list shows them, its broken files left out after their messages; a folder that cannot
-/// be listed stops everything (status 1). With `unchecked` a folder's files are not read here:
-/// the run leaves out the broken ones as it meets them, so each file is parsed once. Null with
-/// `status` set when the command must end.
+/// is not a song file by its name is refused (status 2); a folder gives its *.mid files in the
+/// file list's order, a sub-folder that cannot be listed left out after its message; a folder
+/// given that cannot be listed stops everything (status 1). A folder's files are not read here: a
+/// clean run leaves out the broken ones as it meets them, so each file is parsed once, and
+/// restoring reads none. With several arguments each file is named by its path, else by its name in
+/// the folder given. Null with `status` set when the command must end.
 std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>& paths,
-    bool recursive, bool unchecked, const CommandContext& context, const char* done, int& status)
+    bool recursive, const CommandContext& context, const char* done, int& status)
 {
     // Every file named is checked before any is touched.
     std::vector<EntryKind> kinds;
@@ -170,7 +124,6 @@ std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>
         return std::nullopt;
     }
 
-    // A folder's broken files are left out after their message, as in the file list.
     CountingNotifier listing(context.notifier);
     FileArguments resolved;
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -178,18 +131,23 @@ std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>
         if (kinds[i] == EntryKind::Folder) {
             try {
                 auto listed = recursive
-                    ? listMidiFilesWithSubfolders(path, context.files, listing, {}, unchecked)
-                    : unchecked ? listUncheckedMidiFiles(path, context.files)
-                                : listMidiFiles(path, context.files, listing);
-                for (MidiFileEntry& entry : listed)
+                    ? listMidiFilesWithSubfolders(path, context.files, listing, {}, true)
+                    : listUncheckedMidiFiles(path, context.files);
+                for (MidiFileEntry& entry : listed) {
+                    // With several arguments a name alone may stand for several files.
+                    if (paths.size() > 1)
+                        entry.fileName = joinPath(path, entry.fileName);
+                    entry.fileName = printable(entry.fileName);
                     resolved.entries.push_back(std::move(entry));
+                }
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());
                 status = 1;
                 return std::nullopt;
             }
         } else {
-            resolved.entries.push_back({path, nameOf(path), {}});
+            resolved.entries.push_back(
+                {path, printable(paths.size() > 1 ? path : nameOf(path)), {}});
         }
     }
     resolved.leftOut = listing.count;
@@ -208,7 +166,7 @@ std::vector<std::size_t> everyRow(const std::vector<MidiFileEntry>& entries)
 
 int runClean(const CommandContext& context)
 {
-    auto arguments = parseArguments(context.arguments, context.notifier);
+    auto arguments = parseArguments(context.arguments, AcceptedOptions::Clean, context.notifier);
     if (!arguments)
         return wrongUsage;
     auto options = startingOptions(arguments->storedOptions, context.notifier);
@@ -226,8 +184,8 @@ int runClean(const CommandContext& context)
     options->recomputeSlotValues();
 
     int status = 0;
-    auto resolved = resolveFileArguments(
-        arguments->paths, arguments->recursive, true, context, "cleaned", status);
+    auto resolved =
+        resolveFileArguments(arguments->paths, arguments->recursive, context, "cleaned", status);
     if (!resolved)
         return status;
     CleanRunResult result = cleanFiles(resolved->entries, everyRow(resolved->entries), *options,
@@ -241,19 +199,21 @@ int runClean(const CommandContext& context)
 
 int runRestore(const CommandContext& context)
 {
-    auto arguments = parseArguments(context.arguments, context.notifier, false);
+    auto arguments =
+        parseArguments(context.arguments, AcceptedOptions::Recursive, context.notifier);
     if (!arguments)
         return wrongUsage;
+    // Restoring renames backups and reads no song, so a broken one is no reason to fail.
     int status = 0;
-    auto resolved = resolveFileArguments(
-        arguments->paths, arguments->recursive, false, context, "restored", status);
+    auto resolved =
+        resolveFileArguments(arguments->paths, arguments->recursive, context, "restored", status);
     if (!resolved)
         return status;
     RestoreRunResult result = restoreFiles(resolved->entries, everyRow(resolved->entries),
         context.files, context.notifier, UiLanguage(), context.progress);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly || resolved->leftOut > 0 ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || resolved->leftOut > 0 ? 1 : 0;
 }
 
 } // namespace sorvanel

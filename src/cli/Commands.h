@@ -23,20 +23,27 @@ struct CommandContext
     RunProgress progress = {};
 };
 
-/// Prints each file's name and "valid" or the reader's message; 1 when any file is invalid.
+// Every command takes its options anywhere among its arguments and "--" before names that
+// start with "-". It returns 0 when every file was done, 1 when a file (also one found in a
+// folder) was broken or could not be read or written or a folder could not be listed, and 2
+// for a command line it cannot take. File names and titles are printed with their control
+// characters escaped, one line per file.
+
+/// Prints each file's name and "valid" or the reader's message.
 int runCheck(const CommandContext& context);
-/// Prints each listed file's name, a tab and its title; 1 when any file cannot be listed.
+/// Prints each song's name, a tab and its title; a folder stands for the songs the file list
+/// shows of it.
 int runTitle(const CommandContext& context);
-/// Prints every event of one file; 1 when it cannot be read.
+/// Prints every event of one file.
 int runDump(const CommandContext& context);
-/// Cleans files and the song files of folders with the options given, printing the log;
-/// 1 when the run stopped at a file, a folder's file was left out or the written files could
-/// not be flushed; 2 for wrong usage, options that do not pass the checks or a named file
-/// that is not a song file (then nothing is touched).
+/// Cleans files and the song files of folders with the options given, printing the log. A
+/// file named that is not a song file by its name, or options that do not pass the dialog's
+/// checks, give 2 before anything is touched; the run stops at a file that fails.
 int runClean(const CommandContext& context);
 /// Gives files and the song files of folders their backups' bytes back, printing what was
-/// restored; files without a backup are passed over. 1 when a file stopped the run, 2 for
-/// wrong usage.
+/// restored; files without a backup are passed over.
 int runRestore(const CommandContext& context);
+/// Lists the names, defaults and meanings of the options `clean` takes.
+int runOptions(const CommandContext& context);
 
 } // namespace sorvanel

@@ -1,3 +1,4 @@
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
@@ -11,7 +12,14 @@ namespace sorvanel {
 
 int runDump(const CommandContext& context)
 {
-    const std::string& path = context.arguments.front();
+    auto arguments = parseArguments(context.arguments, AcceptedOptions::None, context.notifier);
+    if (!arguments)
+        return wrongUsage;
+    if (arguments->paths.size() > 1) {
+        reportUsageError(context.notifier, "dump takes one FILE");
+        return wrongUsage;
+    }
+    const std::string& path = arguments->paths.front();
     try {
         std::vector<std::uint8_t> image;
         context.files.readWhole(path, image);

@@ -1,4 +1,5 @@
 #include "cleaning/FileList.h"
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
@@ -12,26 +13,21 @@ namespace {
 
 void printTitle(std::ostream& out, const std::string& path, const std::string& title)
 {
-    out << path << '\t' << (title.empty() ? "<no title found>" : title) << '\n';
+    out << printable(path) << '\t' << (title.empty() ? "<no title found>" : printable(title))
+        << '\n';
 }
 
 } // namespace
 
 int runTitle(const CommandContext& context)
 {
+    auto arguments =
+        parseArguments(context.arguments, AcceptedOptions::Recursive, context.notifier);
+    if (!arguments)
+        return wrongUsage;
     int status = 0;
-    bool recursive = false;
-    bool onlyPaths = false;
     SongTitleReader titles;
-    for (const std::string& path : context.arguments) {
-        if (!onlyPaths && path == "--recursive") {
-            recursive = true;
-            continue;
-        }
-        if (!onlyPaths && path == "--") {
-            onlyPaths = true;
-            continue;
-        }
+    for (const std::string& path : arguments->paths) {
         // Read as a song first, which needs no look at the name of its own: most arguments
         // are songs. What cannot be read is looked at, through the file layer (it reads the
         // UTF-8 name as such on every system); a folder stands for the songs the file list
@@ -45,12 +41,17 @@ int runTitle(const CommandContext& context)
             continue;
         }
         if (context.files.kindOf(path) == EntryKind::Folder) {
+            // A song of it that cannot be read, or a sub-folder that cannot be listed, is
+            // left out after its message and fails the command.
+            CountingNotifier listing(context.notifier);
             try {
-                auto listed = recursive
-                    ? listMidiFilesWithSubfolders(path, context.files, context.notifier)
-                    : listMidiFiles(path, context.files, context.notifier);
+                auto listed = arguments->recursive
+                    ? listMidiFilesWithSubfolders(path, context.files, listing)
+                    : listMidiFiles(path, context.files, listing);
                 for (const MidiFileEntry& song : listed)
                     printTitle(context.out, song.fullPath, song.title);
+                if (listing.count > 0)
+                    status = 1;
             } catch (const FileError& failure) {
                 context.notifier.notify(failure.what());
                 status = 1;

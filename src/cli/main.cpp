@@ -1,8 +1,12 @@
+#include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/StderrNotifier.h"
 #include "cli/TerminalProgress.h"
 #include "platform/FileOps.h"
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -23,49 +27,75 @@ struct CommandEntry
 {
     const char* name;
     int (*run)(const sorvanel::CommandContext&);
-    std::size_t minArguments;
-    std::size_t maxArguments;
 };
 
-constexpr std::size_t unlimited = static_cast<std::size_t>(-1);
-
 constexpr CommandEntry commands[] = {
-    {"check", sorvanel::runCheck, 1, unlimited},
-    {"title", sorvanel::runTitle, 1, unlimited},
-    {"dump", sorvanel::runDump, 1, 1},
-    {"clean", sorvanel::runClean, 1, unlimited},
-    {"restore", sorvanel::runRestore, 1, unlimited},
+    {"check", sorvanel::runCheck},
+    {"title", sorvanel::runTitle},
+    {"dump", sorvanel::runDump},
+    {"clean", sorvanel::runClean},
+    {"restore", sorvanel::runRestore},
+    {"options", sorvanel::runOptions},
 };
 
 constexpr const char* usage =
-    "usage: sorvanel-cli check FILE...   report whether each file is a valid song\n"
-    "       sorvanel-cli title [--recursive] FILE|FOLDER...\n"
-    "                                    print each song's title\n"
-    "       sorvanel-cli dump FILE       list every event of a file\n"
-    "       sorvanel-cli clean [--option NAME=VALUE]... [--stored-options] [--dry-run]\n"
-    "                          [--recursive] FILE|FOLDER...\n"
-    "                                    clean files as the program does; NAME is a stored\n"
-    "                                    option name, flags take 0 or 1, slots hex digits.\n"
-    "                                    A FILE must be a *.mid file that is not hidden; a\n"
-    "                                    FOLDER gives its song files as the program lists\n"
-    "                                    them, with --recursive also those of its\n"
-    "                                    sub-folders. A file named twice is cleaned once.\n"
-    "       sorvanel-cli restore [--recursive] FILE|FOLDER...\n"
-    "                                    give cleaned files their backups' bytes back,\n"
-    "                                    taking FILE and FOLDER as clean does\n"
-    "       sorvanel-cli --help          print this text\n"
+    "Usage: sorvanel-cli COMMAND [OPTION]... FILE|FOLDER...\n"
+    "Check, list and clean Standard MIDI Files as the Sorvanel program does.\n"
     "\n"
-    "Exit status: 0 when every file was done; 1 when a file is not a valid song or could\n"
-    "not be read or written (its message says why; clean leaves a broken file of a FOLDER\n"
-    "out and cleans the others, but stops at a file that fails and touches none after it);\n"
-    "2 for wrong usage or options, before any file is touched.\n";
+    "Commands:\n"
+    "  check FILE...          print each file's name and \"valid\" or why it is not\n"
+    "  title FILE|FOLDER...   print each song's name, a tab and its title\n"
+    "  dump FILE              list every event of a song\n"
+    "  clean FILE|FOLDER...   clean songs as the program does; a changed song is\n"
+    "                         rewritten, its former bytes kept as NAME.bak\n"
+    "  restore FILE|FOLDER... give cleaned songs their backups' bytes back\n"
+    "  options                list the cleaning options, their defaults and meanings\n"
+    "\n"
+    "Options go anywhere among the names; after \"--\" every argument is a name.\n"
+    "  --recursive           title, clean, restore: a FOLDER also stands for the\n"
+    "                        songs of its sub-folders (not hidden ones, not links)\n"
+    "  --option NAME=VALUE   clean: set a cleaning option ('sorvanel-cli options'\n"
+    "                        lists them); a flag takes 0 or 1, a slot hex digits\n"
+    "  --stored-options      clean: start from the options the program stored\n"
+    "                        instead of the defaults (read, never written)\n"
+    "  --dry-run             clean: print the same log and change no file\n"
+    "  -h, --help            print this text and exit\n"
+    "  --version             print the version and exit\n"
+    "\n"
+    "A FILE must be a song file that is not hidden: *.mid, *.midi, *.kar, *.rmi or\n"
+    "*.smf in any letter case; backups (*.bak) are refused. A FOLDER stands for its\n"
+    "*.mid files in the order the program lists them. A file named twice is done\n"
+    "once. With several arguments the log names each file by its path; control\n"
+    "characters in names and titles are escaped.\n"
+    "\n"
+    "Exit status: 0 when every file was done; 1 when a file was broken or could not\n"
+    "be read or written, a folder could not be listed or the output could not be\n"
+    "written (the message says why; clean leaves a broken song of a FOLDER out and\n"
+    "cleans the others, but stops at a named file that fails and touches none after\n"
+    "it); 2 for a wrong command line or options, before any file is touched.\n";
 
-bool asksForHelp(const std::vector<std::string>& arguments)
+constexpr const char* version = "sorvanel-cli (Sorvanel) " SORVANEL_VERSION "\n";
+
+/// "--help" or "--version" among the options of any command line, or nothing.
+std::optional<std::string_view> asksFor(const std::vector<std::string>& arguments)
 {
     for (const std::string& argument : arguments) {
         if (argument == "--")
-            return false;
+            break;
         if (argument == "--help" || argument == "-h")
+            return "--help";
+        if (argument == "--version")
+            return "--version";
+    }
+    return std::nullopt;
+}
+
+bool hasOption(const std::vector<std::string>& arguments, std::string_view option)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--")
+            break;
+        if (argument == option)
             return true;
     }
     return false;
@@ -80,39 +110,67 @@ bool stderrIsTerminal()
 #endif
 }
 
+/// Whatever went to standard output is written, or the output failed (a full disk, a closed
+/// pipe): then the record of what the command did is lost, and the user is told.
+bool outputWritten()
+{
+    errno = 0;
+    std::cout.flush();
+    bool failed = !std::cout;
+    failed = std::fflush(stdout) != 0 || failed;
+    failed = std::ferror(stdout) != 0 || failed;
+    if (!failed)
+        return true;
+    std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+    std::cerr << "sorvanel-cli: the output could not be written" << reason << '\n';
+    return false;
+}
+
+int runCommand(const CommandEntry& command, const std::vector<std::string>& arguments)
+{
+    sorvanel::NativeFileOps files;
+    sorvanel::StderrNotifier notifier;
+    // A count on one line, only for a person watching a terminal.
+    std::optional<sorvanel::TerminalProgress> progress;
+    bool restoring = std::strcmp(command.name, "restore") == 0;
+    if ((restoring || std::strcmp(command.name, "clean") == 0) && stderrIsTerminal())
+        progress.emplace(notifier,
+            restoring                               ? sorvanel::Texts::ProgressRestoring
+                : hasOption(arguments, "--dry-run") ? sorvanel::Texts::ProgressPreviewing
+                                                    : sorvanel::Texts::ProgressCleaning);
+    sorvanel::RunProgress watch;
+    if (progress)
+        watch = std::ref(*progress);
+    return command.run({arguments, std::cout, files,
+        progress ? static_cast<sorvanel::Notifier&>(*progress) : notifier, watch});
+}
+
 int run(const std::vector<std::string>& arguments)
 {
-    if (asksForHelp(arguments)) {
-        std::cout << usage;
-        return 0;
+    sorvanel::StderrNotifier notifier;
+    int status = sorvanel::wrongUsage;
+    if (auto asked = asksFor(arguments)) {
+        std::cout << (*asked == "--help" ? usage : version);
+        status = 0;
+    } else if (arguments.empty()) {
+        sorvanel::reportUsageError(notifier, "no command given");
+    } else {
+        const CommandEntry* found = nullptr;
+        for (const CommandEntry& command : commands)
+            if (arguments[0] == command.name)
+                found = &command;
+        if (found)
+            status = runCommand(*found, {arguments.begin() + 1, arguments.end()});
+        else if (arguments[0].starts_with("-"))
+            sorvanel::reportUsageError(
+                notifier, "unknown option '" + sorvanel::printable(arguments[0]) + "'");
+        else
+            sorvanel::reportUsageError(
+                notifier, "unknown command '" + sorvanel::printable(arguments[0]) + "'");
     }
-    if (!arguments.empty()) {
-        for (const CommandEntry& command : commands) {
-            if (arguments[0] != command.name)
-                continue;
-            std::vector<std::string> rest(arguments.begin() + 1, arguments.end());
-            if (rest.size() < command.minArguments || rest.size() > command.maxArguments)
-                break;
-            sorvanel::NativeFileOps files;
-            sorvanel::StderrNotifier notifier;
-            // A count on one line, only for a person watching a terminal.
-            std::optional<sorvanel::TerminalProgress> progress;
-            bool restoring = std::strcmp(command.name, "restore") == 0;
-            if ((restoring || std::strcmp(command.name, "clean") == 0) && stderrIsTerminal())
-                progress.emplace(notifier,
-                    restoring ? sorvanel::Texts::ProgressRestoring
-                              : sorvanel::Texts::ProgressCleaning);
-            sorvanel::RunProgress watch;
-            if (progress)
-                watch = std::ref(*progress);
-            int status = command.run({rest, std::cout, files,
-                progress ? static_cast<sorvanel::Notifier&>(*progress) : notifier, watch});
-            std::cout.flush();
-            return status;
-        }
-    }
-    std::cerr << usage;
-    return 2;
+    if (!outputWritten() && status == 0)
+        status = 1;
+    return status;
 }
 
 } // namespace
@@ -139,6 +197,8 @@ extern "C" int wmain(int argc, wchar_t** argv)
 #else
 int main(int argc, char** argv)
 {
+    // A reader that went away is an output that failed, told like a full disk.
+    std::signal(SIGPIPE, SIG_IGN);
     return run(std::vector<std::string>(argv + 1, argv + argc));
 }
 #endif

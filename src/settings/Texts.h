@@ -47,10 +47,17 @@ inline constexpr TextPair DocumentNotOpened{
     "Das Dokument \"%1\" konnte nicht geöffnet werden: Es ist kein Programm eingerichtet, "
     "das es anzeigen kann.\n\n%2",
     "The document \"%1\" could not be opened: no program is set up to show it.\n\n%2"};
+/// Names that assistive technology reads for controls without a caption of their own, and
+/// the help button's tool tip (%1: its key).
+inline constexpr TextPair FileListName{"Midi-Dateien", "Midi files"};
+inline constexpr TextPair HelpButtonName{"Hilfe", "Help"};
+inline constexpr TextPair HelpButtonToolTip{"Hilfe (%1)", "Help (%1)"};
 
 // Log window.
 inline constexpr TextPair NoMidiFileChanged{
     "<Keine Midifiles verändert>", "<no midi file changed>"};
+/// The name assistive technology reads for the log's list.
+inline constexpr TextPair LogListName{"Protokoll", "Log"};
 inline constexpr TextPair CopyLog{"Kopieren", "Copy"};
 inline constexpr TextPair SaveLogAs{"Speichern unter…", "Save As…"};
 inline constexpr TextPair SaveLogCaption{"Protokoll speichern", "Save Log"};
@@ -63,6 +70,7 @@ inline constexpr TextPair LogNotSaved{
 // and the number of files; the tool tip's "%s" takes the backup's name.
 inline constexpr TextPair ProgressReading{"Lese %zu von %zu", "Reading %zu of %zu"};
 inline constexpr TextPair ProgressCleaning{"Säubere %zu von %zu", "Cleaning %zu of %zu"};
+inline constexpr TextPair ProgressPreviewing{"Vorschau %zu von %zu", "Previewing %zu of %zu"};
 inline constexpr TextPair ProgressChecking{"Prüfe %zu von %zu", "Checking %zu of %zu"};
 inline constexpr TextPair ProgressRestoring{
     "Stelle %zu von %zu wieder her", "Restoring %zu of %zu"};
@@ -96,6 +104,14 @@ inline constexpr TextPair UserDefined{"Definierbar:", "user defined:"};
 inline constexpr TextPair InsertMidiReset{"Midi-Reset einfügen", "Insert Midi Reset:"};
 inline constexpr TextPair BeginningOfFile{"Am Anfang", "Beginning of file"};
 inline constexpr TextPair EndOfFile{"Am Ende", "End of file"};
+/// The names of the hex and decimal entries (%1: the entry's number, from 1).
+inline constexpr TextPair ManufacturerIdHexName{"Hersteller-ID %1, hex", "Manufacturer ID %1, hex"};
+inline constexpr TextPair ManufacturerIdDecimalName{
+    "Hersteller-ID %1, dezimal", "Manufacturer ID %1, decimal"};
+inline constexpr TextPair ControllerHexName{
+    "Definierbarer Controller %1, hex", "User-defined controller %1, hex"};
+inline constexpr TextPair ControllerDecimalName{
+    "Definierbarer Controller %1, dezimal", "User-defined controller %1, decimal"};
 inline constexpr TextPair NothingSelectedToDelete{
     "Nichts ausgewählt zum Löschen!", "Nothing selected to delete!"};
 inline constexpr TextPair InvalidHexValue{

@@ -227,7 +227,36 @@ void CleanOptionsDialog::OnInitDialog()
         m_decimalTexts[static_cast<std::size_t>(slot)] = decimalTextFor(slotAt(slot).Value);
     transferRecordToControls();
     applyEnabling();
+    nameEntries();
     control(DeleteSysExEventsBox)->setFocus();
+}
+
+void CleanOptionsDialog::nameEntries()
+{
+    // The entries have no caption of their own: each gets a name that says which one it is,
+    // and the column headings and row captions are tied to the entries they head.
+    for (int slot = 0; slot < slotCount; ++slot) {
+        const bool manufacturer = slot < manufacturerSlots;
+        const int number = manufacturer ? slot + 1 : slot - manufacturerSlots + 1;
+        const TextPair& hex =
+            manufacturer ? Texts::ManufacturerIdHexName : Texts::ControllerHexName;
+        const TextPair& decimal =
+            manufacturer ? Texts::ManufacturerIdDecimalName : Texts::ControllerDecimalName;
+        edit(hexEditId(slot))->setAccessibleName(toQString(hex.pick()).arg(number));
+        edit(decimalEditId(slot))->setAccessibleName(toQString(decimal.pick()).arg(number));
+    }
+    for (QLabel* label : findChildren<QLabel*>()) {
+        const bool hex = label->text() == QLatin1String("(hex)");
+        if (!hex && label->text() != QLatin1String("(dez)"))
+            continue;
+        for (int slot : {0, manufacturerSlots}) {
+            QWidget* first = edit(hex ? hexEditId(slot) : decimalEditId(slot));
+            if (first->parentWidget() == label->parentWidget())
+                label->setBuddy(first);
+        }
+    }
+    controlAs<QLabel>(StandardLabel)->setBuddy(control(BankSelectMSBBox));
+    controlAs<QLabel>(UserDefinedLabel)->setBuddy(edit(hexEditId(manufacturerSlots)));
 }
 
 void CleanOptionsDialog::OnMainChoiceClicked()

@@ -75,6 +75,8 @@ public:
 
 private:
     void OnInitDialog();
+    /// Names the hex and decimal entries and ties the labels to what they caption.
+    void nameEntries();
     void OnMainChoiceClicked();
     void OnSlotTextChanged(int slot, bool decimalEdit);
 

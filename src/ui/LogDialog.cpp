@@ -65,6 +65,7 @@ QWidget* LogDialog::createCustomControl(const ControlTemplate& row)
     if (row.id != LogList)
         return TemplateDialog::createCustomControl(row);
     m_logList = new ColumnListBox(this);
+    m_logList->setAccessibleName(qs(Texts::LogListName.pick()));
     return m_logList;
 }
 
@@ -77,6 +78,9 @@ void LogDialog::OnInitDialog()
     // The column heading and the blank line under it stay in place while the files scroll.
     if (m_logLines.size() > 2 && m_logLines.front() == Texts::LogHeader)
         m_logList->SetFixedLines(2);
+    // Tab reads from the log to its button; the button has the focus first, so that Enter
+    // closes the window at once.
+    setTabOrder(m_logList, control(OkButton));
     controlAs<QPushButton>(OkButton)->setFocus();
 }
 

@@ -187,11 +187,38 @@ void MainDialog::OnInitDialog()
     }
 
     setUpFileListCommands();
+    setUpKeysAndNames();
     restorePlacement();
     UpdateButtons();
     showFolder();
     if (m_fileList)
         m_fileList->setFocus();
+}
+
+void MainDialog::setUpKeysAndNames()
+{
+    auto bind = [this](const QKeySequence& key, void (MainDialog::*command)()) {
+        auto* shortcut = new QShortcut(key, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, command);
+    };
+    const QKeySequence help(Qt::Key_F1);
+    const QKeySequence chooseFolder(Qt::CTRL | Qt::Key_O);
+    bind(help, &MainDialog::OnHelpButton);
+    bind(QKeySequence(Qt::Key_F5), &MainDialog::OnRereadFolder);
+    bind(chooseFolder, &MainDialog::OnSelectFolder);
+
+    // The captions stay as they are; tool tips tell the keys.
+    if (auto* select = controlAs<QPushButton>(SelectFolderButton))
+        select->setToolTip(QStringLiteral("%1 (%2)").arg(
+            select->text(), chooseFolder.toString(QKeySequence::NativeText)));
+    if (m_helpButton) {
+        m_helpButton->setAccessibleName(qs(Texts::HelpButtonName.pick()));
+        m_helpButton->setToolTip(
+            qs(Texts::HelpButtonToolTip.pick()).arg(help.toString(QKeySequence::NativeText)));
+    }
+    if (m_fileList)
+        m_fileList->setAccessibleName(qs(Texts::FileListName.pick()));
 }
 
 void MainDialog::restorePlacement()
@@ -423,6 +450,14 @@ bool MainDialog::includesSubfolders() const
 void MainDialog::OnIncludeSubfolders(bool include)
 {
     m_services.store->WriteProfileInt(settingsSection, includeSubfoldersValueName, include ? 1 : 0);
+    if (!m_folder.empty())
+        ScanFolder();
+    if (m_fileList)
+        m_fileList->setFocus();
+}
+
+void MainDialog::OnRereadFolder()
+{
     if (!m_folder.empty())
         ScanFolder();
     if (m_fileList)

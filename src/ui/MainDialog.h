@@ -49,6 +49,8 @@ struct MainDialogServices
     /// Opens `document` (a name relative to `directory`) with the desktop's viewer; false when
     /// no program could be started for it.
     std::function<bool(const QString& directory, const QString& document)> openDocument;
+    /// How long a run goes on before its progress window opens.
+    int progressDelayMs = 500;
 };
 
 /// The program's own windows, over `store`, `files` and `notifier`, which must outlive every
@@ -123,6 +125,8 @@ public slots:
     void reject() override;
 
     void OnSelectFolder();
+    /// Lists the current folder again (F5); nothing without a folder.
+    void OnRereadFolder();
     void OnSelectAll();
     void OnClean();
     void OnHelpButton();
@@ -165,9 +169,14 @@ private:
     /// Makes `folder` the current folder, as a confirmed choice, and lists it.
     void openFolder(std::string folder);
     void setUpFileListCommands();
+    /// F1 (help), F5 (read the folder again) and Ctrl+O (choose a folder), and the names and
+    /// tool tips of controls without a caption.
+    void setUpKeysAndNames();
     /// Whether scans include sub-folders (the stored choice).
     bool includesSubfolders() const;
     std::vector<std::size_t> selectedRows() const;
+    /// "Backup of the original: …" for a row whose file has a backup, else empty.
+    QString backupNote(int row) const;
     bool anySelectedHasBackup() const;
     /// Cleans (or with `preview` only checks) the selected files under the progress window,
     /// takes the finished ones out of the selection unless previewing; the log's lines.

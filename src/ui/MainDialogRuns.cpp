@@ -71,19 +71,24 @@ void MainDialog::setUpFileListCommands()
         return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
-    // A file with a backup says so when the pointer rests on its row; the texts stay as they are.
-    new ToolTipFilter(m_fileList->viewport(), [this](const QPoint& position) {
-        int row = m_fileList->indexAt(position).row();
-        if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
-            return QString();
-        const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
-        if (!hasBackup(*m_services.files, entry.fullPath))
-            return QString();
-        char text[1024];
-        std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
-            (entry.fileName + ".bak").c_str());
-        return decodeStoredText(text);
-    });
+    // A file with a backup says so when the pointer rests on its row, and to assistive
+    // technology as the row's description; the texts stay as they are.
+    new ToolTipFilter(m_fileList->viewport(),
+        [this](const QPoint& position) { return backupNote(m_fileList->indexAt(position).row()); });
+    m_fileList->setRowDescriber([this](int row) { return backupNote(row); });
+}
+
+QString MainDialog::backupNote(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= m_entries.size())
+        return {};
+    const MidiFileEntry& entry = m_entries[static_cast<std::size_t>(row)];
+    if (!hasBackup(*m_services.files, entry.fullPath))
+        return {};
+    char text[1024];
+    std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
+        (entry.fileName + ".bak").c_str());
+    return decodeStoredText(text);
 }
 
 std::vector<std::size_t> MainDialog::selectedRows() const
@@ -125,7 +130,7 @@ void MainDialog::OnFileListMenu(const QPoint& position)
 std::vector<MidiFileEntry> MainDialog::readFolder(bool& cancelled)
 {
     std::vector<MidiFileEntry> found;
-    ProgressRun run(this, *m_services.notifier);
+    ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
     run.run([&](ProgressRun::Work& work) {
         found = scanFolder(m_folder, *m_services.files, work.notifier, includesSubfolders(),
             work.progress(Texts::ProgressReading, true));
@@ -140,13 +145,17 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
     CleanRunResult result;
     {
         WaitCursor busy;
-        ProgressRun run(this, *m_services.notifier);
-        // The files done leave the selection as the run goes on.
+        ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
+        // The files done leave the selection as the run goes on, all those of one refresh of
+        // the progress at once: one change of the selection per refresh, not per file.
         std::size_t deselected = 0;
         if (m_fileList && !preview)
             run.advanced = [&](std::size_t index) {
-                for (; deselected < std::min(index, rows.size()); ++deselected)
-                    m_fileList->DeselectRow(static_cast<int>(rows[deselected]));
+                const std::size_t done = std::min(index, rows.size());
+                if (done > deselected)
+                    m_fileList->DeselectRows(
+                        std::span(rows).subspan(deselected, done - deselected));
+                deselected = std::max(deselected, done);
             };
         run.run([&](ProgressRun::Work& work) {
             result = cleanFiles(m_entries, rows, options, *m_services.files, work.notifier,
@@ -154,8 +163,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
                 work.progress(preview ? Texts::ProgressChecking : Texts::ProgressCleaning, true));
         });
         if (m_fileList && !preview)
-            for (std::size_t row : result.finishedRows)
-                m_fileList->DeselectRow(static_cast<int>(row));
+            m_fileList->DeselectRows(result.finishedRows);
     }
     if (m_fileList)
         m_fileList->viewport()->update();
@@ -181,7 +189,7 @@ void MainDialog::OnRestoreOriginals()
     std::vector<std::pair<std::size_t, std::string>> titles;
     {
         WaitCursor busy;
-        ProgressRun run(this, *m_services.notifier);
+        ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
         run.run([&](ProgressRun::Work& work) {
             result = restoreFiles(m_entries, rows, *m_services.files, work.notifier, UiLanguage(),
                 work.progress(Texts::ProgressRestoring, true));
@@ -199,8 +207,7 @@ void MainDialog::OnRestoreOriginals()
         for (auto& [row, title] : titles)
             m_entries[row].title = std::move(title);
         if (m_fileList)
-            for (std::size_t row : result.finishedRows)
-                m_fileList->DeselectRow(static_cast<int>(row));
+            m_fileList->DeselectRows(result.finishedRows);
     }
     if (m_fileList)
         m_fileList->viewport()->update();

@@ -35,9 +35,8 @@ QString qs(std::string_view text)
 class GuiThreadNotifier : public Notifier
 {
 public:
-    GuiThreadNotifier(QObject* guiObject, Notifier& inner)
-        : m_guiObject(guiObject)
-        , m_inner(inner)
+    explicit GuiThreadNotifier(std::function<void(const std::string&)> show)
+        : m_show(std::move(show))
     {
     }
 
@@ -45,12 +44,11 @@ public:
     {
         std::string copy(text);
         QMetaObject::invokeMethod(
-            m_guiObject, [this, &copy] { m_inner.notify(copy); }, Qt::BlockingQueuedConnection);
+            qApp, [this, &copy] { m_show(copy); }, Qt::BlockingQueuedConnection);
     }
 
 private:
-    QObject* m_guiObject;
-    Notifier& m_inner;
+    std::function<void(const std::string&)> m_show;
 };
 
 /// What a user does to a window: these are refused while a run works for it.
@@ -138,9 +136,10 @@ void ProgressDialog::reject()
     emit cancelRequested();
 }
 
-ProgressRun::ProgressRun(QWidget* window, Notifier& notifier)
+ProgressRun::ProgressRun(QWidget* window, Notifier& notifier, int showAfterMs)
     : m_window(window)
     , m_notifier(notifier)
+    , m_showAfterMs(showAfterMs)
 {
 }
 
@@ -150,11 +149,12 @@ void ProgressRun::run(const std::function<void(Work&)>& work)
 {
     m_cancelled = false;
     m_dialogShown = false;
+    m_showDue = false;
     {
         std::lock_guard lock(m_reportLock);
         m_report = Report();
     }
-    GuiThreadNotifier notifier(this, m_notifier);
+    GuiThreadNotifier notifier([this](const std::string& text) { showMessage(text); });
     Work handle{notifier, [this](TextPair format, bool stoppable) -> RunProgress {
                     return [this, format, stoppable](
                                std::size_t index, std::size_t count, const std::string& name) {
@@ -185,7 +185,7 @@ void ProgressRun::run(const std::function<void(Work&)>& work)
     m_running = true;
     qApp->installEventFilter(this);
     worker->start();
-    showTimer.start(showAfterMs);
+    showTimer.start(m_showAfterMs);
     refreshTimer.start(refreshMs);
     loop.exec();
     worker->wait();
@@ -201,9 +201,28 @@ void ProgressRun::run(const std::function<void(Work&)>& work)
         std::rethrow_exception(failure);
 }
 
+void ProgressRun::showMessage(const std::string& text)
+{
+    // The box is modal in a loop of its own, where the timers of this run go on firing: the
+    // progress window must wait, or it would open above the box and take the input the box
+    // waits for.
+    ++m_messagesUp;
+    try {
+        m_notifier.notify(text);
+    } catch (...) {
+        --m_messagesUp;
+        throw;
+    }
+    if (--m_messagesUp == 0 && m_showDue)
+        showDialog();
+}
+
 void ProgressRun::showDialog()
 {
     if (!m_running || m_dialog)
+        return;
+    m_showDue = m_messagesUp > 0;
+    if (m_showDue)
         return;
     m_dialog = new ProgressDialog(m_window);
     connect(m_dialog, &ProgressDialog::cancelRequested, this, [this] { m_cancelled = true; });

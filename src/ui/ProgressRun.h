@@ -58,15 +58,16 @@ private:
 /// no input (so nothing can start twice and it cannot be closed); when the work lasts longer
 /// than `showAfterMs`, a modal `ProgressDialog` follows it, and its Cancel stops the work at
 /// the next file. Messages the work sends are shown through `notifier` on the GUI thread while
-/// the work waits for the user to read them.
+/// the work waits for the user to read them; a message keeps the input until it is answered,
+/// so the progress window never opens while one is up, only after it.
 class ProgressRun : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int showAfterMs = 500;
+    static constexpr int defaultShowAfterMs = 500;
 
-    ProgressRun(QWidget* window, Notifier& notifier);
+    ProgressRun(QWidget* window, Notifier& notifier, int showAfterMs = defaultShowAfterMs);
     ~ProgressRun() override;
 
     /// What the work gets: where its messages go, and a progress callback for the core
@@ -94,14 +95,21 @@ protected:
 
 private:
     void showDialog();
+    /// Shows a message of the work on the GUI thread and returns when it was answered.
+    void showMessage(const std::string& text);
     /// Passes the worker's last report on, `always` or only when it is new.
     void refreshDialog(bool always);
     bool belongsToWindow(QObject* object) const;
 
     QWidget* m_window;
     Notifier& m_notifier;
+    int m_showAfterMs;
     QPointer<ProgressDialog> m_dialog;
     bool m_running = false;
+    /// How many of the work's messages are up (a box may open while another waits).
+    int m_messagesUp = 0;
+    /// The progress window was due while a message was up.
+    bool m_showDue = false;
     bool m_dialogShown = false;
     std::atomic<bool> m_cancelled = false;
 

@@ -73,6 +73,11 @@ protected:
     fs::path m_root;
 };
 
+std::string usageError(const std::string& text)
+{
+    return "sorvanel-cli: " + text + "\nTry 'sorvanel-cli --help'.\n";
+}
+
 constexpr const char* controllersOnly =
     "--option DeleteAllControlEvents=1 --option ExceptControlEvents=0 ";
 
@@ -104,6 +109,15 @@ TEST_F(CliCleanTest, CleansAFolderInListOrderAndLogs)
     EXPECT_EQ(outcome.out, "File\tSysEx\tContr.\tReset\n\nAlbum/d.mid\t   0\t   1\t   0\n");
     EXPECT_EQ(contents("Album/d.mid.bak"), dirty);
     EXPECT_EQ(contents("Album/.hidden/e.mid"), dirty);
+
+    // With several arguments each file is named by its path: two songs of one name apart.
+    song("b.mid", dirty);
+    song("Album/b.mid", dirty);
+    outcome = run(controllersOnly + folder() + " " + folder() + "/Album");
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out,
+        "File\tSysEx\tContr.\tReset\n\n" + folder() + "/b.mid\t   0\t   1\t   0\n" + folder()
+            + "/Album/b.mid\t   0\t   1\t   0\n");
 }
 
 TEST_F(CliCleanTest, DryRunPrintsTheSameAndTouchesNothing)
@@ -116,6 +130,16 @@ TEST_F(CliCleanTest, DryRunPrintsTheSameAndTouchesNothing)
     Outcome real = run(controllersOnly + a);
     EXPECT_EQ(dry.out, real.out);
     EXPECT_EQ(contents("a.mid"), withoutController);
+
+    // On a terminal (here one that `script` provides) the progress line says it previews.
+    std::string b = song("b.mid", dirty);
+    fs::path typescript = m_root / "typescript";
+    std::string command = "script -qec \"" + std::string(SORVANEL_CLI) + " clean --dry-run "
+        + controllersOnly + a + " " + b + "\" /dev/null >" + typescript.string();
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream in(typescript);
+    std::string terminal(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(terminal.find("\rPreviewing 1 of 2"), std::string::npos) << terminal;
 }
 
 TEST_F(CliCleanTest, StopsAtABrokenFileWithStatusOne)
@@ -125,7 +149,7 @@ TEST_F(CliCleanTest, StopsAtABrokenFileWithStatusOne)
     std::string c = song("c.mid", dirty);
     Outcome outcome = run(controllersOnly + a + " " + bad + " " + c);
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.out, "File\tSysEx\tContr.\tReset\n\na.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(outcome.out, "File\tSysEx\tContr.\tReset\n\n" + a + "\t   0\t   1\t   0\n");
     EXPECT_EQ(outcome.err, "Invalid midi file structure - file: " + bad + " !\n");
     EXPECT_EQ(contents("c.mid"), dirty);
 
@@ -148,7 +172,7 @@ TEST_F(CliCleanTest, OnlySongFilesAreCleanedAndEachOnce)
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.out, "");
     for (const char* name : {"a.mid.bak\"", "notes.txt\"", ".hidden.mid\""})
-        EXPECT_NE(refused.err.find(std::string("/") + name + " is not cleaned: only *.mid"),
+        EXPECT_NE(refused.err.find(std::string("/") + name + " is not cleaned: only song files"),
             std::string::npos)
             << name;
     EXPECT_NE(
@@ -161,9 +185,22 @@ TEST_F(CliCleanTest, OnlySongFilesAreCleanedAndEachOnce)
     fs::create_symlink("a.mid", m_root / "songs" / "l.mid");
     Outcome once = run(controllersOnly + a + " " + folder() + "/./a.mid " + folder());
     EXPECT_EQ(once.status, 0) << once.err;
-    EXPECT_EQ(once.out, "File\tSysEx\tContr.\tReset\n\na.mid\t   0\t   1\t   0\n");
+    EXPECT_EQ(once.out, "File\tSysEx\tContr.\tReset\n\n" + a + "\t   0\t   1\t   0\n");
     EXPECT_EQ(contents("a.mid.bak"), dirty);
     EXPECT_TRUE(fs::is_symlink(m_root / "songs" / "l.mid"));
+
+    // A song named under another of the names songs go by is cleaned; its folder gives only
+    // its *.mid files. A control character in a name is escaped in the log.
+    song("k.KAR", dirty);
+    song("r.midi", dirty);
+    song("n\x1bm.smf", dirty);
+    EXPECT_EQ(run(controllersOnly + folder()).out, "<no midi file changed>\n");
+    Outcome named = run(std::string(controllersOnly) + "'" + folder() + "/n\x1bm.smf'");
+    EXPECT_EQ(named.out, "File\tSysEx\tContr.\tReset\n\nn\\x1bm.smf\t   0\t   1\t   0\n");
+    Outcome other = run(controllersOnly + folder() + "/k.KAR " + folder() + "/r.midi");
+    EXPECT_EQ(other.status, 0) << other.err;
+    EXPECT_EQ(contents("k.KAR.bak"), dirty);
+    EXPECT_EQ(contents("r.midi"), withoutController);
 }
 
 TEST_F(CliCleanTest, BrokenFilesOfAFolderAreLeftOutWithStatusOne)
@@ -207,12 +244,14 @@ TEST_F(CliCleanTest, WrongUsageAndRefusedOptionsGiveStatusTwo)
                 + a,
             "Invalid hex value!\n\nPlease enter value between 0 and FF.\n"
             "Invalid hex value!\n\nPlease enter value between 0 and FF.\n"},
-        {"--option Volume=2 " + a, "Volume takes 0 or 1, not \"2\"\n"},
-        {"--option Loudness=1 " + a, "Unknown option name \"Loudness\"\n"},
+        {"--option Volume=2 " + a, usageError("Volume takes 0 or 1, not '2'")},
+        {"--option Loudness=1 " + a,
+            usageError("unknown option name 'Loudness' ('sorvanel-cli options' lists them)")},
         {"--option DeleteSysExEvents " + a,
-            "--option needs NAME=VALUE, not \"DeleteSysExEvents\"\n"},
-        {"--frobnicate " + a, "Unknown or incomplete option \"--frobnicate\"\n"},
-        {"--option DeleteSysExEvents=1", "No file or folder given\n"},
+            usageError("--option needs NAME=VALUE, not 'DeleteSysExEvents'")},
+        {"--frobnicate " + a, usageError("unknown option '--frobnicate'")},
+        {"--option DeleteSysExEvents=1", usageError("no file or folder given")},
+        {a + " --option", usageError("option '--option' needs NAME=VALUE")},
     };
     for (const Row& row : rows) {
         Outcome outcome = run(row.arguments);
@@ -222,7 +261,7 @@ TEST_F(CliCleanTest, WrongUsageAndRefusedOptionsGiveStatusTwo)
     }
     EXPECT_EQ(contents("a.mid"), dirty);
     // A slot of a group that is off is not checked, as in the options dialog.
-    EXPECT_EQ(run("--option InsertMidiReset=1 --option ManufacturerId1=ZZ " + a).status, 0);
+    EXPECT_EQ(run("--option=InsertMidiReset=1 --option ManufacturerId1=ZZ " + a).status, 0);
 }
 
 TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
@@ -232,8 +271,11 @@ TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
     ASSERT_EQ(run(controllersOnly + folder()).status, 0);
     ASSERT_NE(contents("a.mid"), dirty);
 
+    // Restoring reads no song: a broken one beside them is no failure.
+    song("broken.mid", hex("00 01"));
     Outcome restored = run(folder(), "restore");
     EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(restored.err, "");
     EXPECT_EQ(restored.out, "Restored from backup:\n\na.mid\n");
     EXPECT_EQ(contents("a.mid"), dirty);
     EXPECT_FALSE(fs::exists(a + ".bak"));
@@ -244,7 +286,7 @@ TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
 
     Outcome wrong = run("--dry-run " + a, "restore");
     EXPECT_EQ(wrong.status, 2);
-    EXPECT_EQ(wrong.err, "Unknown or incomplete option \"--dry-run\"\n");
+    EXPECT_EQ(wrong.err, usageError("unknown option '--dry-run'"));
 }
 
 TEST_F(CliCleanTest, StoredOptionsComeFromTheProgramsSettings)

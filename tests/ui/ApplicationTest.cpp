@@ -81,6 +81,19 @@ private slots:
         QCOMPARE(shown.size(), std::size_t{1});
         QTEST(shown[0], "text");
     }
+
+    void speaksQtsOwnTextsInTheChosenLanguage()
+    {
+        QTranslator english;
+        QVERIFY(!installQtTranslation(english, sorvanel::Language::English));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+        {
+            QTranslator german;
+            QVERIFY(installQtTranslation(german, sorvanel::Language::German));
+            QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
+        }
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+    }
 };
 
 int main(int argc, char** argv)

@@ -2,6 +2,7 @@
 
 #include "settings/Texts.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -189,12 +190,85 @@ private slots:
             int y = 29 + 15 * k;
             QCOMPARE(Dialog::hexEditId(slot), hexId);
             QCOMPARE(Dialog::decimalEditId(slot), decimalId);
-            QCOMPARE(dialog.control(hexId)->geometry(),
-                dialog.mapDialogRect(QRect(manufacturer ? 48 : 321, y, 17, 14)));
-            QCOMPARE(dialog.control(decimalId)->geometry(),
+            auto inDialog = [&dialog](int id) {
+                QWidget* edit = dialog.control(id);
+                return QRect(edit->mapTo(&dialog, QPoint()), edit->size());
+            };
+            QCOMPARE(
+                inDialog(hexId), dialog.mapDialogRect(QRect(manufacturer ? 48 : 321, y, 17, 14)));
+            QCOMPARE(inDialog(decimalId),
                 dialog.mapDialogRect(QRect(manufacturer ? 68 : 342, y, 20, 14)));
         }
         QCOMPARE(dialog.size(), dialog.mapDialogRect(QRect(0, 0, 368, 255)).size());
+    }
+
+    void assistiveTechnologyReadsNamesGroupsAndLabels_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("english");
+        QTest::addColumn<QString>("german");
+        QTest::addColumn<QString>("group"); // the frame that holds it; none: the dialog
+        QTest::addColumn<QString>("label"); // a label tied to it, if any: English|German
+        auto row = [](int id, QAccessible::Role role, const char* english, const char* german,
+                       const char* group, const char* label) {
+            QTest::addRow("%d", id)
+                << id << int(role) << QString::fromUtf8(english) << QString::fromUtf8(german)
+                << QString(group) << QString(label);
+        };
+        const auto edit = QAccessible::EditableText;
+        row(1072, edit, "Manufacturer ID 1, hex", "Hersteller-ID 1, hex", "SysEx Events",
+            "(hex)|(hex)");
+        row(1084, edit, "Manufacturer ID 1, decimal", "Hersteller-ID 1, dezimal", "SysEx Events",
+            "(dez)|(dez)");
+        row(1095, edit, "Manufacturer ID 12, decimal", "Hersteller-ID 12, dezimal", "SysEx Events",
+            "");
+        row(1103, edit, "User-defined controller 1, hex", "Definierbarer Controller 1, hex",
+            "Controller Events", "user defined:|Definierbar:");
+        row(1118, edit, "User-defined controller 8, decimal", "Definierbarer Controller 8, dezimal",
+            "Controller Events", "");
+        row(1070, QAccessible::CheckBox, "delete all SysEx events", "Alle SysEx Events löschen",
+            "SysEx Events", "");
+        row(1098, QAccessible::CheckBox, "(00/00) Bank select MSB", "(00/00) Bank select MSB",
+            "Controller Events", "standard:|Standard:");
+        row(1123, QAccessible::CheckBox, "End of file", "Am Ende", "Midi Reset", "");
+        row(1, QAccessible::Button, "Clean", "Säubern", "", "");
+    }
+
+    void assistiveTechnologyReadsNamesGroupsAndLabels()
+    {
+        QFETCH(int, id);
+        QFETCH(int, role);
+        QFETCH(QString, english);
+        QFETCH(QString, german);
+        QFETCH(QString, group);
+        QFETCH(QString, label);
+        for (Language language : {Language::English, Language::German}) {
+            setUiLanguage(language);
+            MemorySettingsStore store;
+            RecordingNotifier notifier;
+            Dialog dialog(store, notifier);
+            QAccessibleInterface* entry = QAccessible::queryAccessibleInterface(dialog.control(id));
+            QVERIFY(entry);
+            QCOMPARE(int(entry->role()), role);
+            QCOMPARE(
+                entry->text(QAccessible::Name), language == Language::German ? german : english);
+            QAccessibleInterface* holder = entry->parent();
+            QCOMPARE(int(holder->role()),
+                int(group.isEmpty() ? QAccessible::Dialog : QAccessible::Grouping));
+            if (!group.isEmpty())
+                QCOMPARE(holder->text(QAccessible::Name), group);
+            QVERIFY(holder->indexOfChild(entry) >= 0);
+            QStringList labels;
+            for (const auto& [other, relation] : entry->relations(QAccessible::Label))
+                labels << other->text(QAccessible::Name);
+            if (!label.isEmpty())
+                QVERIFY2(labels.contains(label.section(
+                             u'|', language == Language::German, language == Language::German)),
+                    qPrintable(labels.join(u',')));
+            else
+                QCOMPARE(labels.size(), group.isEmpty() ? 0 : 1); // only its frame
+        }
     }
 
     void framesStayInsideWithTheLeftMargin()

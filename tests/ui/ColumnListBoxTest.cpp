@@ -1,5 +1,6 @@
 #include "ui/controls/ColumnListBox.h"
 
+#include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
 
@@ -68,6 +69,7 @@ private slots:
         list.resize(300, 100);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
+        list.clearFocus(); // no focus frame
         QCOMPARE(inkOf(list, 0) > 0, inked);
         QCOMPARE(inkOf(list, 1), 0);
     }
@@ -100,6 +102,57 @@ private slots:
         QCOMPARE(list.itemRect(list.GetTopIndex()).top(), 2 * list.itemHeight());
         QVERIFY(inkOf(list, 0) > 0);
         QVERIFY(inkOf(list, 39) > 0);
+    }
+
+    void keysMoveAFramedCurrentLineThatAssistiveTechnologyFollows()
+    {
+        QStringList lines;
+        for (int i = 0; i < 40; ++i)
+            lines.append(i == 3 ? QString() : QString::number(i));
+        ColumnListBox list;
+        list.SetColumns(provide, &lines, {});
+        for (int i = 0; i < 40; ++i)
+            list.AddItem();
+        list.SetFixedLines(2);
+        list.resize(200, list.itemHeight() * 5 + 20);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        // The dotted frame marks every other pixel of the line's top edge.
+        auto framed = [&list](int line) {
+            const QImage picture = list.viewport()->grab().toImage();
+            const QRect item = list.itemRect(line);
+            const QColor base = list.palette().color(QPalette::Active, QPalette::Base);
+            return picture.pixelColor(item.topLeft()) != base
+                || picture.pixelColor(item.topLeft() + QPoint(1, 0)) != base;
+        };
+
+        list.setFocus();
+        QCOMPARE(list.currentLine(), 0);
+        for (int step = 0; step < 3; ++step)
+            QTest::keyClick(&list, Qt::Key_Down);
+        // A blank line is framed too; the page does not move while the line is on it.
+        QCOMPARE(list.currentLine(), 3);
+        QCOMPARE(list.GetTopIndex(), 2);
+        QVERIFY(framed(3));
+        QVERIFY(!framed(2));
+        // A page further on, the line is the last one shown.
+        const int page = list.verticalScrollBar()->pageStep();
+        QTest::keyClick(&list, Qt::Key_PageDown);
+        QCOMPARE(list.currentLine(), 3 + page);
+        QCOMPARE(list.GetTopIndex(), 3 + page - page + 1);
+        QTest::keyClick(&list, Qt::Key_Home);
+        QCOMPARE(list.currentLine(), 0);
+        QCOMPARE(list.GetTopIndex(), 2);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.itemRect(4).center());
+        QCOMPARE(list.currentLine(), 4);
+        list.clearFocus();
+        QVERIFY(!framed(4));
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(&list);
+        QVERIFY(!access->focusChild());
+        list.setFocus();
+        QCOMPARE(access->focusChild(), access->child(4));
+        QVERIFY(access->child(4)->state().focused);
+        QVERIFY(!access->child(3)->state().focused);
     }
 };
 

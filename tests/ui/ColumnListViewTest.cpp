@@ -149,6 +149,21 @@ private slots:
         QCOMPARE(f.list->GetSelectedCount(), 0);
     }
 
+    void anEmptyListShowsItsFocusOnItsEdge()
+    {
+        Fixture f(0);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        auto edgeMarked = [&f] {
+            const QImage picture = f.picture();
+            return picture.pixelColor(0, 0) != colour(QPalette::Base)
+                || picture.pixelColor(1, 0) != colour(QPalette::Base);
+        };
+        f.other->setFocus();
+        QTRY_VERIFY(!edgeMarked());
+        f.list->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(edgeMarked());
+    }
+
     void keepsAnExistingFocusMark()
     {
         Fixture f(50);
@@ -278,6 +293,22 @@ private slots:
         QVERIFY(!f.list->DeselectRow(5));
         QVERIFY(!f.list->DeselectRow(-1));
 
+        // Several at once, in any order, those that do not exist passed over: one change.
+        f.list->SelectAllRows();
+        f.list->selectionModel()->setCurrentIndex(
+            f.list->model()->index(3, 0), QItemSelectionModel::NoUpdate);
+        int selectionChanges = 0;
+        connect(f.list->selectionModel(), &QItemSelectionModel::selectionChanged,
+            [&selectionChanges] { ++selectionChanges; });
+        const std::size_t some[] = {4, 0, 3, 9, 1};
+        f.list->DeselectRows(some);
+        QCOMPARE(selectionChanges, 1);
+        QCOMPARE(f.list->GetSelectedCount(), 1);
+        QCOMPARE(f.list->GetSelectedRows(rows), 1);
+        QCOMPARE(rows[0], 2);
+        QCOMPARE(f.list->FocusedRow(), -1);
+
+        f.list->SelectAllRows();
         f.list->selectionModel()->setCurrentIndex(
             f.list->model()->index(4, 0), QItemSelectionModel::NoUpdate);
         f.list->DeselectAllRows();

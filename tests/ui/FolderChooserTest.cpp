@@ -6,6 +6,7 @@
 #include "settings/Language.h"
 #include "ui/shell/ShellFolderTree.h"
 
+#include <QAccessible>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -87,6 +88,18 @@ private slots:
         QCOMPARE(g.chooser.windowTitle(), QString("Select Folder"));
         QCOMPARE(
             g.chooser.controlAs<QPushButton>(FolderChooser::IdCancel)->text(), QString("Cancel"));
+        // The tree is named after the window, has the focus, and Tab goes on to the buttons.
+        QCOMPARE(QAccessible::queryAccessibleInterface(&g.tree())->text(QAccessible::Name),
+            QString("Select Folder"));
+        QCOMPARE(g.chooser.focusWidget(), &g.tree());
+        auto nextStop = [](QWidget* widget) {
+            do
+                widget = widget->nextInFocusChain();
+            while (!(widget->focusPolicy() & Qt::TabFocus));
+            return widget;
+        };
+        QCOMPARE(nextStop(&g.tree()), g.ok());
+        QCOMPARE(nextStop(g.ok()), g.chooser.control(FolderChooser::IdCancel));
     }
 
     void anEmptyOrUnknownPathSelectsTheFirstItem_data()
@@ -113,6 +126,7 @@ private slots:
         QCOMPARE(f.chooser.controlAs<QPushButton>(FolderChooser::IdCancel)->text(),
             QString("Abbrechen"));
         QCOMPARE(f.ok()->text(), QString("OK"));
+        QCOMPARE(f.tree().accessibleName(), QString("Ordner wählen"));
     }
 
     void okFollowsTheSelection()

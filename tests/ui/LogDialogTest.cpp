@@ -1,8 +1,10 @@
 #include "ui/LogDialog.h"
 
 #include "platform/qt/MessageBoxes.h"
+#include "settings/Language.h"
 #include "ui/controls/ColumnListBox.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QFile>
 #include <QPushButton>
@@ -55,6 +57,77 @@ private slots:
         QString got = "untouched";
         QCOMPARE(LogDialog::LogLineText(index, got, &dialog), known);
         QCOMPARE(got, text);
+    }
+
+    void assistiveTechnologyReadsEveryLine_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("heading") << 0 << "File, SysEx, Contr., Reset"
+                                 << QStringList{"File", "SysEx", "Contr.", "Reset"};
+        QTest::newRow("blank") << 1 << "" << QStringList{""};
+        QTest::newRow("file") << 2 << QString::fromUtf8("Grüße.mid, 3, 12, 0")
+                              << QStringList{QString::fromUtf8("Grüße.mid"), "3", "12", "0"};
+        QTest::newRow("scrolled away")
+            << 39 << "39.mid, 1, 0, 0" << QStringList{"39.mid", "1", "0", "0"};
+    }
+
+    void assistiveTechnologyReadsEveryLine()
+    {
+        QFETCH(int, line);
+        QFETCH(QString, name);
+        QFETCH(QStringList, cells);
+        std::vector<std::string> lines{
+            "File\tSysEx\tContr.\tReset", "", "Grüße.mid\t   3\t  12\t   0"};
+        for (int i = 3; i < 40; ++i)
+            lines.push_back(std::to_string(i) + ".mid\t   1\t   0\t   0");
+        LogDialog dialog(lines);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(dialog.logList());
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->text(QAccessible::Name), QString("Log"));
+        QCOMPARE(list->childCount(), 40);
+
+        QAccessibleInterface* item = list->child(line);
+        QCOMPARE(item->role(), QAccessible::ListItem);
+        QCOMPARE(item->text(QAccessible::Name), name);
+        QCOMPARE(item->parent(), list);
+        QCOMPARE(list->indexOfChild(item), line);
+        QStringList read;
+        for (int i = 0; i < item->childCount(); ++i) {
+            QAccessibleInterface* cell = item->child(i);
+            QCOMPARE(cell->role(), QAccessible::Cell);
+            QCOMPARE(cell->parent(), item);
+            read << cell->text(QAccessible::Name);
+        }
+        QCOMPARE(read, cells);
+        // Where a line is on the screen, a point on it finds it; a line scrolled away has no
+        // place.
+        const bool shown = dialog.logList()->isLineShown(line);
+        QCOMPARE(shown, line < 10);
+        QCOMPARE(item->state().offscreen, !shown);
+        if (shown)
+            QCOMPARE(list->childAt(item->rect().center().x(), item->rect().center().y()), item);
+        else
+            QVERIFY(item->rect().isEmpty());
+    }
+
+    void logListIsNamedInGermanAndTabReadsItBeforeOk()
+    {
+        setUiLanguage(sorvanel::Language::German);
+        const std::vector<std::string> lines{"<Keine Midifiles verändert>"};
+        LogDialog dialog(lines);
+        setUiLanguage(sorvanel::Language::English);
+        QCOMPARE(QAccessible::queryAccessibleInterface(dialog.logList())->text(QAccessible::Name),
+            QString("Protokoll"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog.logList());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog.control(LogDialog::OkButton));
     }
 
     void closesWithEnterAndEscape_data()

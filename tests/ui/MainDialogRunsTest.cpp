@@ -3,6 +3,7 @@
 #include "MainWindowTestFiles.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/MessageBoxes.h"
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
 #include "ui/MainDialog.h"
@@ -11,8 +12,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +23,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -41,27 +45,86 @@ Bytes song(std::string_view title)
         + text(title) + hex("00 90 3C 40 | 00 B0 07 64 | 60 80 3C 00"))});
 }
 
-/// The real file system, reading each file `delayMs` late: a run long enough to watch.
+/// The real file system, reading each file `delayMs` late: a run long enough to watch. The
+/// first read or rename of `troublePath` (or of its backup) fails `troubleAfterMs` into it.
 class SlowFileOps : public NativeFileOps
 {
 public:
     std::atomic<int> delayMs = 0;
+    std::string troublePath;
+    int troubleAfterMs = 0;
+
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
+        troubleWith(path);
         NativeFileOps::readWhole(path, image);
+    }
+    void renameReplace(const std::string& from, const std::string& to) override
+    {
+        troubleWith(from);
+        NativeFileOps::renameReplace(from, to);
+    }
+    void renameNoReplace(const std::string& from, const std::string& to) override
+    {
+        troubleWith(from);
+        NativeFileOps::renameNoReplace(from, to);
+    }
+
+private:
+    void troubleWith(const std::string& path)
+    {
+        if (troublePath.empty() || !path.starts_with(troublePath))
+            return;
+        troublePath.clear();
+        std::this_thread::sleep_for(std::chrono::milliseconds(troubleAfterMs));
+        throw FileError("Cannot read", path, EIO);
     }
 };
 
 /// Records messages and whether each came on the GUI thread, where message boxes must open.
+/// With `realBoxes` each is shown in a real message box as well.
 struct GuiThreadNotifier : RecordingNotifier
 {
     bool allOnGuiThread = true;
+    bool realBoxes = false;
     void notify(std::string_view text) override
     {
         allOnGuiThread = allOnGuiThread && QThread::currentThread() == qApp->thread();
         RecordingNotifier::notify(text);
+        if (realBoxes)
+            MessageBoxNotifier().notify(text);
     }
+};
+
+/// Answers every message box `answerAfterMs` after it opened, as a person who reads it, and
+/// tells whether each still had the input then.
+class LateBoxAnswerer : public QObject
+{
+public:
+    explicit LateBoxAnswerer(int answerAfterMs)
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this, answerAfterMs] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(widget);
+                if (!box || !box->isVisible() || m_seen.contains(box))
+                    continue;
+                m_seen.insert(box);
+                QTimer::singleShot(answerAfterMs, box, [this, box] {
+                    ++answered;
+                    keptInput = keptInput && QApplication::activeModalWidget() == box;
+                    box->button(QMessageBox::Ok)->click();
+                });
+            }
+        });
+        m_timer.start(10);
+    }
+    int answered = 0;
+    bool keptInput = true;
+
+private:
+    QTimer m_timer;
+    QSet<QWidget*> m_seen;
 };
 
 struct Harness
@@ -74,6 +137,7 @@ struct Harness
     std::vector<std::vector<std::string>> logs;
     std::vector<std::vector<std::string>> previewLogs;
     std::unique_ptr<MainDialog> dialog;
+    int progressDelayMs = ProgressRun::defaultShowAfterMs;
 
     explicit Harness(std::string_view language = "E")
     {
@@ -104,6 +168,7 @@ struct Harness
             previewLogs.push_back(lines);
         };
         s.openDocument = [](const QString&, const QString&) { return true; };
+        s.progressDelayMs = progressDelayMs;
         dialog = std::make_unique<MainDialog>(s);
         dialog->show();
         dialog->OnSelectFolder();
@@ -290,6 +355,86 @@ private slots:
         QCOMPARE(h.logs.size(), std::size_t{1});
         QCOMPARE(h.logs[0].size(), static_cast<std::size_t>(done + 2));
         QVERIFY(h.notifier.texts.empty());
+    }
+
+    void aMessageKeepsTheInputUntilItIsAnswered_data()
+    {
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<int>("messageAtMs");
+        // With the progress window due after 100 ms: a message at once, shortly before the
+        // window is due, shortly after it opened and long after; each answered 300 ms later.
+        for (const char* run : {"scan", "clean", "preview", "restore"})
+            for (int at : {0, 80, 120, 400})
+                QTest::addRow("%s, message after %d ms", run, at) << QString(run) << at;
+    }
+
+    void aMessageKeepsTheInputUntilItIsAnswered()
+    {
+        QFETCH(QString, run);
+        QFETCH(int, messageAtMs);
+        Harness h;
+        h.progressDelayMs = 100;
+        constexpr int count = 12;
+        Bytes original = song("S");
+        for (int i = 0; i < count; ++i) {
+            QString name = QString("%1.mid").arg(i, 2, 10, QChar('0'));
+            writeFile(h.path(name), original);
+            if (run == "restore")
+                writeFile(h.path(name + ".bak"), song("Old"));
+        }
+        MainDialog& dialog = h.open();
+        dialog.fileList()->SelectAllRows();
+        h.notifier.realBoxes = true;
+        h.files.delayMs = 10;
+        h.files.troublePath = h.path("00.mid").toStdString();
+        h.files.troubleAfterMs = messageAtMs;
+
+        LateBoxAnswerer answerer(300);
+        if (run == "scan")
+            dialog.ScanFolder();
+        else if (run == "clean")
+            dialog.OnClean();
+        else if (run == "preview")
+            dialog.OnPreview();
+        else
+            dialog.restoreAction()->trigger();
+
+        QCOMPARE(answerer.answered, 1);
+        QVERIFY(answerer.keptInput);
+        QCOMPARE(h.notifier.texts.size(), std::size_t{1});
+        QVERIFY(h.notifier.texts[0].find("00.mid") != std::string::npos);
+        QVERIFY(!QApplication::activeModalWidget());
+        // The scan goes on after the message without the unreadable file; the others stop at
+        // the file, writing nothing.
+        QCOMPARE(dialog.fileList()->GetItemCount(), run == "scan" ? count - 1 : count);
+        for (int i = 0; i < count; ++i) {
+            QString name = QString("%1.mid").arg(i, 2, 10, QChar('0'));
+            QCOMPARE(readFile(h.path(name)), asBytes(original));
+            QCOMPARE(QFile::exists(h.path(name + ".bak")), run == "restore");
+        }
+    }
+
+    void aCleanTakesFinishedRowsOutOfTheSelectionInBatches()
+    {
+        // Each change of the selection is a recount and an event for assistive technology:
+        // at most one per refresh of the progress, not one per file.
+        Harness h;
+        constexpr int count = 300;
+        for (int i = 0; i < count; ++i)
+            writeFile(h.path(QString("%1.mid").arg(i, 3, 10, QChar('0'))), song("S"));
+        MainDialog& dialog = h.open();
+        ColumnListView* list = dialog.fileList();
+        list->SelectAllRows();
+        int changes = 0;
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged,
+            [&changes] { ++changes; });
+        QElapsedTimer clock;
+        clock.start();
+        dialog.OnClean();
+        const auto refreshes = static_cast<int>(clock.elapsed() / 45);
+        QVERIFY2(changes <= refreshes + 2, qPrintable(QString::number(changes)));
+        QCOMPARE(list->GetSelectedCount(), 0);
+        QCOMPARE(h.logs.at(0).size(), std::size_t{count + 2});
     }
 
     void shortRunShowsNoProgressWindow()

@@ -12,6 +12,7 @@
 #include "ui/DropTarget.h"
 #include "ui/controls/ColumnListView.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -22,6 +23,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -540,6 +542,134 @@ private slots:
         QTest::keyClick(clean, Qt::Key_Space);
         QCOMPARE(cleanClicks.count(), 1);
         QCOMPARE(h.optionsRuns, 1);
+    }
+
+    void keysChooseRereadAndHelpAndTabWalksTheWindow()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/a.mid", songWithTitle("Alpha"));
+        writeFile(dir.path() + "/Sorvanel_e.htm", {});
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        Harness h("E");
+        auto dialog = h.open();
+        QDir::setCurrent(before);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        ColumnListView* list = dialog->fileList();
+        h.folderAnswer = dir.path().toStdString();
+
+        QTest::keyClick(list, Qt::Key_F5); // no folder yet: nothing to read
+        QCOMPARE(list->GetItemCount(), 0);
+        QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(h.folderStarts.size(), std::size_t{1});
+        QCOMPARE(list->GetItemCount(), 1);
+        writeFile(dir.path() + "/b.mid", songWithTitle("Beta"));
+        QTest::keyClick(button(*dialog, MainDialog::ExitButton), Qt::Key_F5);
+        QCOMPARE(list->GetItemCount(), 2);
+        QCOMPARE(QApplication::focusWidget(), list);
+        QTest::keyClick(list, Qt::Key_F1);
+        QCOMPARE(h.opened.size(), std::size_t{1});
+        QCOMPARE(h.opened[0].second, "Sorvanel_e.htm");
+
+        list->SelectAllRows();
+        QList<QWidget*> walked;
+        button(*dialog, MainDialog::SelectFolderButton)->setFocus();
+        for (int step = 0; step < 6; ++step) {
+            walked << QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(walked,
+            (QList<QWidget*>{button(*dialog, MainDialog::SelectFolderButton), list,
+                button(*dialog, MainDialog::SelectAllButton),
+                button(*dialog, MainDialog::CleanButton), button(*dialog, MainDialog::ExitButton),
+                button(*dialog, MainDialog::HelpButton)}));
+    }
+
+    void assistiveTechnologyReadsNamesAndToolTips_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("toolTip"); // %1: the key
+        QTest::newRow("list") << "E" << int(MainDialog::FileList) << int(QAccessible::Tree)
+                              << "Midi files"
+                              << "";
+        QTest::newRow("Liste") << "G" << int(MainDialog::FileList) << int(QAccessible::Tree)
+                               << "Midi-Dateien"
+                               << "";
+        QTest::newRow("help") << "E" << int(MainDialog::HelpButton) << int(QAccessible::Button)
+                              << "Help"
+                              << "Help (%1)";
+        QTest::newRow("Hilfe") << "G" << int(MainDialog::HelpButton) << int(QAccessible::Button)
+                               << "Hilfe"
+                               << "Hilfe (%1)";
+        QTest::newRow("select folder") << "E" << int(MainDialog::SelectFolderButton)
+                                       << int(QAccessible::Button) << "Select Folder"
+                                       << "Select Folder (%1)";
+        QTest::newRow("Ordner wählen")
+            << "G" << int(MainDialog::SelectFolderButton) << int(QAccessible::Button)
+            << QString::fromUtf8("Ordner wählen") << QString::fromUtf8("Ordner wählen (%1)");
+    }
+
+    void assistiveTechnologyReadsNamesAndToolTips()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, id);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+        QFETCH(QString, toolTip);
+        Harness h(language.toStdString());
+        auto dialog = h.open();
+        QAccessibleInterface* control = QAccessible::queryAccessibleInterface(dialog->control(id));
+        QVERIFY(control);
+        QCOMPARE(int(control->role()), role);
+        QCOMPARE(control->text(QAccessible::Name), name);
+        const QString key = QKeySequence(id == MainDialog::HelpButton ? "F1" : "Ctrl+O")
+                                .toString(QKeySequence::NativeText);
+        QCOMPARE(dialog->control(id)->toolTip(), toolTip.isEmpty() ? "" : toolTip.arg(key));
+    }
+
+    void backupIsDescribedAndToldOnShiftF1_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("backup") << "E" << 0 << "Backup of the original: a.mid.bak";
+        QTest::newRow("Sicherung") << "G" << 0 << "Sicherung des Originals vorhanden: a.mid.bak";
+        QTest::newRow("none") << "E" << 1 << "";
+    }
+
+    void backupIsDescribedAndToldOnShiftF1()
+    {
+        QFETCH(QString, language);
+        QFETCH(int, row);
+        QFETCH(QString, description);
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/a.mid", songWithTitle("Alpha"));
+        writeFile(dir.path() + "/a.mid.bak", songWithTitle("Old"));
+        writeFile(dir.path() + "/b.mid", songWithTitle("Beta"));
+        Harness h(language.toStdString());
+        auto dialog = h.open();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        h.folderAnswer = dir.path().toStdString();
+        dialog->OnSelectFolder();
+        ColumnListView* list = dialog->fileList();
+        QVERIFY(list->visualRect(list->model()->index(row, 0)).isValid()); // laid out
+        QAccessibleTableInterface* table =
+            QAccessible::queryAccessibleInterface(list)->tableInterface();
+        QVERIFY(table && table->cellAt(row, 1));
+        for (int column : {0, 1})
+            QCOMPARE(table->cellAt(row, column)->text(QAccessible::Description), description);
+
+        list->selectionModel()->setCurrentIndex(
+            list->model()->index(row, 0), QItemSelectionModel::NoUpdate);
+        QTest::keyClick(list, Qt::Key_F1, Qt::ShiftModifier);
+        QTRY_COMPARE(QToolTip::text(), description);
+        QToolTip::hideText();
+        QCOMPARE(h.opened.size(), std::size_t{0}); // not the help
     }
 
     void everyCloseStoresPlacementAndFolder_data()

@@ -61,7 +61,10 @@ private slots:
         auto* ok = dialog.controlAs<QPushButton>(1);
         QVERIFY(ok);
         QVERIFY(ok->isDefault());
-        QCOMPARE(ok->geometry(), dialog.mapDialogRect(QRect(10, 20, 50, 14)));
+        // Inside the frame, which holds it, at the same place in the dialog.
+        QCOMPARE(ok->parentWidget(), dialog.findChild<QGroupBox*>());
+        QCOMPARE(QRect(ok->mapTo(&dialog, QPoint()), ok->size()),
+            dialog.mapDialogRect(QRect(10, 20, 50, 14)));
         QVERIFY(dialog.controlAs<QCheckBox>(1070));
         QVERIFY(!dialog.control(4711));
         QCOMPARE(dialog.size(), dialog.mapDialogRect(QRect(0, 0, 200, 250)).size());
@@ -75,7 +78,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* box = dialog.findChild<QGroupBox*>();
         QVERIFY(box);
-        QVERIFY(box->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QCOMPARE(dialog.children().indexOf(box), 0);
+        QVERIFY(dialog.control(1062)->isHidden());
+        QVERIFY(dialog.control(1084)->isVisible());
+        // Tab keeps the template order across the frame.
+        QCOMPARE(dialog.control(1)->nextInFocusChain(), dialog.control(1070));
         auto* check = dialog.controlAs<QCheckBox>(1070);
         QPoint indicator(4, check->height() / 2);
         QCOMPARE(dialog.childAt(check->mapTo(&dialog, indicator)), check);

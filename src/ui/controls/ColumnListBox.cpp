@@ -1,8 +1,11 @@
 #include "ui/controls/ColumnListBox.h"
 
+#include "ui/controls/ColumnListBoxAccess.h"
 #include "ui/controls/ListTextLayout.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -14,6 +17,11 @@ namespace sorvanel::ui {
 ColumnListBox::ColumnListBox(QWidget* parent)
     : QAbstractScrollArea(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(&columnListBoxAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -43,6 +51,7 @@ int ColumnListBox::AddItem(quintptr itemData)
 void ColumnListBox::ResetContent()
 {
     m_itemData.clear();
+    m_currentLine = 0;
     updateScrollRange();
     viewport()->update();
 }
@@ -82,6 +91,26 @@ bool ColumnListBox::lineText(int line, QString& text) const
         && m_textProvider(line, text, m_providerData);
 }
 
+std::optional<std::vector<ColumnListBox::Cell>> ColumnListBox::cellsOf(
+    int line, const QRect& item) const
+{
+    QString text;
+    if (!lineText(line, text))
+        return std::nullopt;
+    std::vector<Cell> cells;
+    if (m_columnCount > 0 && text.contains(u'\t')) {
+        QList<QStringView> parts = splitLineAtTabs(text, m_columnCount);
+        std::vector<CellSpan> spans = lineCells(
+            static_cast<int>(parts.size()), columnWidths(), item.x(), item.x() + item.width());
+        for (std::size_t i = 0; i < spans.size(); ++i)
+            cells.push_back(
+                {parts[static_cast<qsizetype>(i)].toString(), spans[i].left, spans[i].right});
+    } else {
+        cells.push_back({text, item.x() + 2, item.x() + item.width()});
+    }
+    return cells;
+}
+
 void ColumnListBox::drawItem(
     QPainter& dc, const QRect& item, int line, bool selected, bool focusMark) const
 {
@@ -97,27 +126,18 @@ void ColumnListBox::drawItem(
     dc.fillRect(item, fill);
     dc.setPen(textColour);
 
-    QString text;
     bool drawn = false;
     try {
-        if (lineText(line, text)) {
+        if (std::optional<std::vector<Cell>> cells = cellsOf(line, item)) {
             const int top = item.y() + 1;
-            auto drawClipped = [&](QStringView part, int left, int right) {
+            for (const Cell& cell : *cells) {
                 dc.save();
-                dc.setClipRect(QRect(left, item.y(), right - left, item.height()));
-                dc.drawText(QRect(left, top, std::max(right - left, 0) + 1, item.height()),
+                dc.setClipRect(QRect(cell.left, item.y(), cell.right - cell.left, item.height()));
+                dc.drawText(
+                    QRect(cell.left, top, std::max(cell.right - cell.left, 0) + 1, item.height()),
                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip,
-                    part.toString());
+                    cell.text);
                 dc.restore();
-            };
-            if (m_columnCount > 0 && text.contains(u'\t')) {
-                QList<QStringView> parts = splitLineAtTabs(text, m_columnCount);
-                std::vector<CellSpan> cells = lineCells(static_cast<int>(parts.size()),
-                    columnWidths(), item.x(), item.x() + item.width());
-                for (std::size_t i = 0; i < cells.size(); ++i)
-                    drawClipped(parts[static_cast<qsizetype>(i)], cells[i].left, cells[i].right);
-            } else {
-                drawClipped(text, item.x() + 2, item.x() + item.width());
             }
             drawn = true;
         }
@@ -143,11 +163,15 @@ void ColumnListBox::paintEvent(QPaintEvent*)
     const int height = itemHeight();
     const int top = GetTopIndex();
     const int last = std::min(GetCount(), top + viewport()->height() / height + 2);
-    // The list has no selection, so no line is ever drawn selected or with the focus frame.
+    // No line is ever drawn selected; the current line carries the focus frame while the list
+    // has the focus.
+    auto draw = [&](int line) {
+        drawItem(dc, itemRect(line), line, false, hasFocus() && line == m_currentLine);
+    };
     for (int line = 0; line < std::min(m_fixedLines, GetCount()); ++line)
-        drawItem(dc, itemRect(line), line, false, false);
+        draw(line);
     for (int line = top; line < last; ++line)
-        drawItem(dc, itemRect(line), line, false, false);
+        draw(line);
 }
 
 void ColumnListBox::resizeEvent(QResizeEvent* event)
@@ -176,27 +200,71 @@ void ColumnListBox::scrollContentsBy(int, int)
     viewport()->update();
 }
 
+int ColumnListBox::lineAt(const QPoint& point) const
+{
+    if (point.y() < 0 || point.y() >= viewport()->height() || itemHeight() <= 0)
+        return -1;
+    const int row = point.y() / itemHeight();
+    const int line = row < m_fixedLines ? row : row + verticalScrollBar()->value();
+    return line < GetCount() ? line : -1;
+}
+
+bool ColumnListBox::isLineShown(int line) const
+{
+    if (line < 0 || line >= GetCount())
+        return false;
+    return line < m_fixedLines
+        || (line >= GetTopIndex() && itemRect(line).top() < viewport()->height());
+}
+
+void ColumnListBox::SetCurrentLine(int line)
+{
+    if (GetCount() == 0)
+        return;
+    line = std::clamp(line, 0, GetCount() - 1);
+    const int page = verticalScrollBar()->pageStep();
+    if (line >= m_fixedLines && line < GetTopIndex())
+        SetTopIndex(line);
+    else if (line >= m_fixedLines && line >= GetTopIndex() + page)
+        SetTopIndex(line - page + 1);
+    if (line == m_currentLine)
+        return;
+    m_currentLine = line;
+    viewport()->update();
+    tellCurrentLine();
+}
+
+void ColumnListBox::tellCurrentLine()
+{
+    if (!hasFocus() || m_currentLine >= GetCount())
+        return;
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(m_currentLine);
+    QAccessible::updateAccessibility(&event);
+}
+
 void ColumnListBox::keyPressEvent(QKeyEvent* event)
 {
-    QScrollBar* bar = verticalScrollBar();
+    const int page = verticalScrollBar()->pageStep();
     switch (event->key()) {
     case Qt::Key_Up:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        SetCurrentLine(m_currentLine - 1);
         break;
     case Qt::Key_Down:
-        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        SetCurrentLine(m_currentLine + 1);
         break;
     case Qt::Key_PageUp:
-        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        SetCurrentLine(m_currentLine - page);
         break;
     case Qt::Key_PageDown:
-        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        SetCurrentLine(m_currentLine + page);
         break;
     case Qt::Key_Home:
-        bar->triggerAction(QAbstractSlider::SliderToMinimum);
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+        SetCurrentLine(0);
         break;
     case Qt::Key_End:
-        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        SetCurrentLine(GetCount() - 1);
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);
@@ -205,10 +273,20 @@ void ColumnListBox::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
+void ColumnListBox::mousePressEvent(QMouseEvent* event)
+{
+    // A click only moves the focus frame: the list has no selection.
+    const int line = lineAt(event->position().toPoint());
+    if (line >= 0)
+        SetCurrentLine(line);
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
 void ColumnListBox::focusInEvent(QFocusEvent* event)
 {
     viewport()->update();
     QAbstractScrollArea::focusInEvent(event);
+    tellCurrentLine();
 }
 
 void ColumnListBox::focusOutEvent(QFocusEvent* event)

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -18,6 +19,10 @@ using LineTextProvider = std::function<bool(int line, QString& text, void* provi
 /// it asks its `LineTextProvider` for the text and draws it cut at its tabs into columns of
 /// fixed pixel widths, the last column reaching the right edge. Lines scroll vertically; a
 /// text too wide for its column is clipped, never shortened.
+///
+/// The arrow keys, Page Up/Down, Home and End move a current line, framed while the list has
+/// the focus, and scroll it into view. Assistive technology reads the list as a list with one
+/// item per line, each holding its cells.
 class ColumnListBox : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -58,6 +63,26 @@ public:
     int itemHeight() const;
     /// Where `line` is drawn in the viewport (it may lie outside it).
     QRect itemRect(int line) const;
+    /// The line drawn at `point` of the viewport, or −1.
+    int lineAt(const QPoint& point) const;
+    /// Whether `line` is drawn in the viewport now.
+    bool isLineShown(int line) const;
+
+    /// The line the keys move from; 0 while the list is empty.
+    int currentLine() const { return m_currentLine; }
+    /// Makes `line` (clamped to the lines) current and scrolls it into view.
+    void SetCurrentLine(int line);
+
+    /// One cut part of a line and its extent in the viewport, `left` inclusive, `right`
+    /// exclusive.
+    struct Cell
+    {
+        QString text;
+        int left;
+        int right;
+    };
+    /// The parts of `line` as drawn into `item`; none for a line whose text cannot be had.
+    std::optional<std::vector<Cell>> cellsOf(int line, const QRect& item) const;
 
 protected:
     /// Draws one line into `item`: its fill, its text cut into columns, and the focus frame
@@ -67,6 +92,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -75,11 +101,14 @@ protected:
 private:
     void updateScrollRange();
     bool lineText(int line, QString& text) const;
+    /// Tells assistive technology which line is current, while the list has the focus.
+    void tellCurrentLine();
 
     LineTextProvider m_textProvider;
     void* m_providerData = nullptr;
     int m_columnCount = 0;
     int m_fixedLines = 0;
+    int m_currentLine = 0;
     std::array<int, maxColumns> m_columnWidths{};
     std::vector<quintptr> m_itemData;
 };

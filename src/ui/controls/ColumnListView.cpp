@@ -5,9 +5,11 @@
 #include "ui/controls/ListTextLayout.h"
 
 #include <QAbstractTableModel>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -79,6 +81,8 @@ public:
         }
         if (role == Qt::TextAlignmentRole)
             return QVariant::fromValue(alignmentOf(index.column()));
+        if (role == Qt::AccessibleDescriptionRole && m_view->m_describer)
+            return m_view->m_describer(index.row());
         return {};
     }
 
@@ -263,19 +267,40 @@ quintptr ColumnListView::GetItemData(int row) const
     return row >= 0 && row < GetItemCount() ? m_model->rows[static_cast<std::size_t>(row)] : 0;
 }
 
+namespace {
+
+/// The selected rows as ranges of row numbers, told by their first column: the selection
+/// always takes whole rows. The selection model keeps its ranges apart, so no row is in two.
+template <typename Visit> void forEachSelectedRange(const QItemSelectionModel& model, Visit visit)
+{
+    for (const QItemSelectionRange& range : model.selection())
+        if (range.isValid() && range.left() == 0)
+            visit(range.top(), range.bottom());
+}
+
+} // namespace
+
 int ColumnListView::GetSelectedRows(std::span<int> rows) const
 {
+    std::vector<std::pair<int, int>> ranges;
+    forEachSelectedRange(
+        *selectionModel(), [&ranges](int top, int bottom) { ranges.emplace_back(top, bottom); });
+    std::sort(ranges.begin(), ranges.end());
     std::size_t written = 0;
-    for (int row = 0; row < GetItemCount() && written < rows.size(); ++row) {
-        if (IsRowSelected(row))
+    for (auto [top, bottom] : ranges)
+        for (int row = top; row <= bottom && written < rows.size(); ++row)
             rows[written++] = row;
-    }
     return static_cast<int>(written);
 }
 
 int ColumnListView::GetSelectedCount() const
 {
-    return static_cast<int>(selectionModel()->selectedRows().size());
+    // Counted from the ranges: a list of every selected row costs as much as the rows, and
+    // the count is asked after each change of the selection.
+    int count = 0;
+    forEachSelectedRange(
+        *selectionModel(), [&count](int top, int bottom) { count += bottom - top + 1; });
+    return count;
 }
 
 void ColumnListView::SelectAllRows()
@@ -302,6 +327,32 @@ bool ColumnListView::DeselectRow(int row)
     selectionModel()->select(
         m_model->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     return true;
+}
+
+void ColumnListView::DeselectRows(std::span<const std::size_t> rows)
+{
+    std::vector<std::size_t> sorted(rows.begin(), rows.end());
+    std::sort(sorted.begin(), sorted.end());
+    const auto count = static_cast<std::size_t>(GetItemCount());
+    const int focused = FocusedRow();
+    QItemSelection ranges;
+    bool focusLeaves = false;
+    for (std::size_t i = 0; i < sorted.size() && sorted[i] < count;) {
+        std::size_t last = i;
+        while (last + 1 < sorted.size() && sorted[last + 1] < count
+            && sorted[last + 1] <= sorted[last] + 1)
+            ++last;
+        const auto top = static_cast<int>(sorted[i]);
+        const auto bottom = static_cast<int>(sorted[last]);
+        focusLeaves = focusLeaves || (focused >= top && focused <= bottom);
+        ranges.append(QItemSelectionRange(m_model->index(top, 0), m_model->index(bottom, 0)));
+        i = last + 1;
+    }
+    if (ranges.isEmpty())
+        return;
+    if (focusLeaves)
+        selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(ranges, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }
 
 bool ColumnListView::IsRowSelected(int row) const
@@ -451,6 +502,43 @@ bool ColumnListView::viewportEvent(QEvent* event)
         QToolTip::hideText();
     else
         QToolTip::showText(help->globalPos(), whole, viewport(), visualRect(index));
+    return true;
+}
+
+void ColumnListView::paintEvent(QPaintEvent* event)
+{
+    QTreeView::paintEvent(event);
+    if (!hasFocus() || FocusedRow() >= 0)
+        return;
+    // Without a row to carry the focus frame, the list itself carries it.
+    QPainter painter(viewport());
+    QPen dots(Qt::white, 1);
+    dots.setDashPattern({1, 1});
+    painter.setPen(dots);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawRect(viewport()->rect().adjusted(0, 0, -1, -1));
+}
+
+void ColumnListView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::WhatsThis) && showFocusedRowToolTip()) {
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+bool ColumnListView::showFocusedRowToolTip()
+{
+    const int row = FocusedRow();
+    if (row < 0)
+        return false;
+    const QModelIndex first = m_model->index(row, 0);
+    scrollTo(first);
+    // Asked like the pointer asks, so that whoever answers the pointer answers the key.
+    const QPoint at = visualRect(first).center();
+    QHelpEvent help(QEvent::ToolTip, at, viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(viewport(), &help);
     return true;
 }
 

@@ -16,6 +16,9 @@ namespace sorvanel::ui {
 using RowTextProvider = std::function<bool(int row, quintptr itemData, int columnCount,
     std::span<QString> columnTexts, void* providerData)>;
 
+/// The description of a row for assistive technology (empty for none).
+using RowDescriber = std::function<QString(int row)>;
+
 class ColumnListModel;
 
 /// A report list whose rows hold no text: each time a row is drawn it asks its
@@ -74,6 +77,9 @@ public:
     void DeselectAllRows();
     /// Clears one row's selection and focus mark; false for a row that does not exist.
     bool DeselectRow(int row);
+    /// Clears the selection and focus mark of every row of `rows` that exists, in one change
+    /// of the selection made of ranges of neighbouring rows.
+    void DeselectRows(std::span<const std::size_t> rows);
     bool IsRowSelected(int row) const;
     /// The row with the focus mark, or −1.
     int FocusedRow() const;
@@ -84,6 +90,12 @@ public:
 
     /// The texts the provider gives for `row` now, one per text buffer.
     std::vector<QString> rowTexts(int row) const;
+
+    /// Describes rows to assistive technology, in addition to their texts.
+    void setRowDescriber(RowDescriber describer) { m_describer = std::move(describer); }
+    /// Shows the tool tip the row with the focus mark has under the pointer, at the row (the
+    /// key Shift+F1); false when no row has the mark.
+    bool showFocusedRowToolTip();
 
 signals:
     /// A row's selection or focus mark changed.
@@ -100,6 +112,8 @@ protected:
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
         const QModelIndex& index) const override;
     bool viewportEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -121,6 +135,7 @@ private:
 
     ColumnListModel* m_model;
     RowTextProvider m_textProvider;
+    RowDescriber m_describer;
     void* m_providerData = nullptr;
     int m_columnCount = 0;
     bool m_verticalLines = false;

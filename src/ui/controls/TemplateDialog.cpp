@@ -86,7 +86,8 @@ void TemplateDialog::buildFromTemplate(
     else
         setFixedSize(client);
 
-    std::vector<QWidget*> frames;
+    std::vector<std::pair<QWidget*, QRect>> frames;
+    std::vector<std::pair<QWidget*, QRect>> others;
     for (const ControlTemplate& row : rows) {
         QWidget* widget = createControl(row);
         widget->setGeometry(mapDialogRect(QRect(row.x, row.y, row.width, row.height)));
@@ -100,12 +101,31 @@ void TemplateDialog::buildFromTemplate(
             widget->setObjectName(QStringLiteral("ctl%1").arg(row.id));
             m_controls.insert(row.id, widget);
         }
-        if (row.kind == ControlKind::GroupBox)
-            frames.push_back(widget);
+        const QRect units(row.x, row.y, row.width, row.height);
+        (row.kind == ControlKind::GroupBox ? frames : others).emplace_back(widget, units);
     }
-    // Group boxes only frame their neighbours: keep them behind and out of the mouse's way.
-    for (QWidget* frame : frames)
+    // A group box holds the controls that lie inside it, so that they belong to it for
+    // assistive technology too; they keep their place on the screen and their tab order.
+    for (const auto& [frame, frameUnits] : frames) {
         frame->lower();
+        for (const auto& [widget, units] : others) {
+            if (widget->parentWidget() != this || !frameUnits.contains(units))
+                continue;
+            const bool hidden = widget->isHidden();
+            const QPoint place = widget->pos() - frame->pos();
+            widget->setParent(frame);
+            widget->move(place);
+            widget->setHidden(hidden);
+        }
+    }
+    QWidget* previous = nullptr;
+    for (const auto& [widget, units] : others) {
+        if (widget->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
 
 QWidget* TemplateDialog::createCustomControl(const ControlTemplate&)
@@ -146,7 +166,6 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& row)
     }
     case ControlKind::GroupBox: {
         auto* box = new QGroupBox(text, this);
-        box->setAttribute(Qt::WA_TransparentForMouseEvents);
         box->setFocusPolicy(Qt::NoFocus);
         return box;
     }

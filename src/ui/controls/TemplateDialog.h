@@ -23,7 +23,7 @@ enum class ControlKind {
     Label, ///< static text, left aligned
     CenteredLabel,
     RightLabel,
-    GroupBox, ///< a frame with a caption drawn behind the controls it surrounds
+    GroupBox, ///< a frame with a caption; it holds the controls that lie inside it
     Edit,
     Custom, ///< made by `TemplateDialog::createCustomControl`
 };

@@ -64,6 +64,10 @@ void FolderChooser::build()
     connect(controlAs<QPushButton>(IdCancel), &QPushButton::clicked, this, &QDialog::reject);
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &FolderChooser::OnSelChanged);
     m_tree->setDoubleClickHandler([this] { return OnDoubleClick(); });
+    // The tree first: it has the focus on opening, and Tab goes on to the buttons.
+    setTabOrder(m_tree, control(IdOk));
+    setTabOrder(control(IdOk), control(IdCancel));
+    m_tree->setFocus();
 }
 
 QWidget* FolderChooser::createCustomControl(const ControlTemplate& row)
@@ -90,6 +94,7 @@ void FolderChooser::OnInitDialog()
         setWindowTitle(QString::fromUtf8(Texts::SelectFolder.german));
         controlAs<QPushButton>(IdCancel)->setText(QString::fromUtf8(Texts::Cancel.german));
     }
+    m_tree->setAccessibleName(windowTitle());
     controlAs<QPushButton>(IdOk)->setEnabled(false);
     m_tree->Fill(path);
 }
