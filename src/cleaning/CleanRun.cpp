@@ -103,7 +103,7 @@ std::string replaceKeepingBackup(FileOps& files, const std::string& path, const 
     // A link stays a link: the file it leads to is rewritten beside itself, backup and all.
     const std::string target = files.resolveLinks(path);
     // A link named like a song that leads to something else (a backup) is no song.
-    if (!isListableName(nameOf(target)))
+    if (!mayBeSong(nameOf(target)))
         throw FileError(
             "Cannot clean", path, "it leads to \"" + target + "\", which is not a song file");
     const std::string backup = target + ".bak";
@@ -351,7 +351,7 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     if (dryRun) {
         // What stands under the backup's name refuses the file as it would in a real run.
         const std::string target = files.resolveLinks(entry.fullPath);
-        if (!isListableName(nameOf(target)))
+        if (!mayBeSong(nameOf(target)))
             throw FileError("Cannot clean", entry.fullPath,
                 "it leads to \"" + target + "\", which is not a song file");
         checkBackupName(files, target, buffers.image.size());

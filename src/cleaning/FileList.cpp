@@ -64,6 +64,12 @@ bool isListableName(std::string_view name)
     return true;
 }
 
+bool mayBeSong(std::string_view name)
+{
+    return !name.empty() && name.front() != '.'
+        && (name.size() < 4 || CompareEntryNames(name.substr(name.size() - 4), ".bak") != 0);
+}
+
 bool isBackupName(std::string_view name)
 {
     return name.size() > 4 && isListableName(name.substr(0, name.size() - 4))

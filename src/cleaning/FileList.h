@@ -24,6 +24,10 @@ void SortEntries(std::vector<MidiFileEntry>& entries);
 /// folder, and ending in ".mid" in any letter case.
 bool isListableName(std::string_view name);
 
+/// Whether the file a named song's links lead to may be rewritten as a song by its name: not
+/// hidden (a temporary file) and not a backup ("*.bak" in any letter case).
+bool mayBeSong(std::string_view name);
+
 /// Whether `name` is a song's backup: a listable name followed by ".bak" in any letter case.
 bool isBackupName(std::string_view name);
 

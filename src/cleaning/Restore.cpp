@@ -51,7 +51,7 @@ Outcome restoreFile(FileOps& files, const std::string& path, ChangedFiles change
     const bool gone = files.kindOf(path) == EntryKind::Missing;
     // A linked song's backup stands beside the file the link leads to.
     target = gone ? path : files.resolveLinks(path);
-    if (!isListableName(nameOf(target)))
+    if (!mayBeSong(nameOf(target)))
         throw FileError(
             "Cannot restore", path, "it leads to \"" + target + "\", which is not a song file");
     const std::string backup = backupPathOf(target);
