@@ -84,6 +84,10 @@ inline constexpr TextPair RestoredHeader{
     "Aus der Sicherung wiederhergestellt:", "Restored from backup:"};
 inline constexpr TextPair NoOriginalRestored{
     "<Kein Original wiederhergestellt>", "<no original restored>"};
+/// A file not restored because it was written after its backup was made (%s: its path).
+inline constexpr TextPair ChangedAfterCleaning{
+    "\"%s\" wurde nach dem Säubern verändert und nicht wiederhergestellt.",
+    "\"%s\" was changed after it was cleaned and was not restored."};
 inline constexpr TextPair BackupToolTip{
     "Sicherung des Originals vorhanden: %s", "Backup of the original: %s"};
 /// Asked before restoring originals (%1: how many songs have a backup).
