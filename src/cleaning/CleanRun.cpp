@@ -1,6 +1,7 @@
 #include "cleaning/CleanRun.h"
 
 #include "cleaning/EventFilter.h"
+#include "cleaning/FileList.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/Texts.h"
@@ -9,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -49,56 +52,133 @@ const char* whyNoBackup(EntryKind kind)
     return "what has that name cannot be examined";
 }
 
+/// Makes `backup` hold the former bytes of `target` without ever replacing anything there:
+/// a second name of the file, or where the volume takes none, a copy of `former` flushed to
+/// disk under a temporary name that takes the backup's name only when it is complete (until
+/// then the song itself holds those bytes, and a later run removes the copy).
+void makeBackup(FileOps& files, const std::string& target, const std::string& backup,
+    const std::uint8_t* former, std::size_t formerSize)
+{
+    if (files.linkNoReplace(target, backup))
+        return;
+    const std::string copy = files.writeTemporary(target, former, formerSize, true);
+    try {
+        files.renameNoReplace(copy, backup);
+    } catch (const FileError&) {
+        files.removeQuietly(copy);
+        throw;
+    }
+}
+
 } // namespace
 
-std::string replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
-    std::size_t size, const std::uint8_t* former, std::size_t formerSize)
+bool checkBackupName(FileOps& files, const std::string& target, std::size_t formerSize)
 {
-    // A link stays a link: the file it leads to is rewritten beside itself, backup and all.
-    const std::string target = files.resolveLinks(path);
     const std::string backup = target + ".bak";
     // Only a regular file is a backup, readable or not, and it is never replaced. Anything
-    // else under that name holds no copy, and nothing could be moved there.
+    // else under that name holds no copy, and nothing could be put there.
     const EntryKind backupKind = files.kindOf(backup);
     if (const char* reason = whyNoBackup(backupKind))
         throw FileError("Cannot make the backup", backup, std::string(reason));
-    const bool hadBackup = backupKind == EntryKind::File;
+    if (backupKind != EntryKind::File)
+        return false;
+    // An empty file beside former bytes is no copy of them (a run of an earlier version that
+    // died left one); it is not taken for the backup, nor replaced.
+    if (formerSize > 0) {
+        auto facts = files.examine(backup);
+        if (facts && facts->size == 0)
+            throw FileError(
+                "Cannot make the backup", backup, std::string("an empty file has that name"));
+    }
     // With a backup in place the file is replaced in place, so it must be one the user may
     // write; its current bytes exist nowhere else.
-    if (hadBackup)
-        files.checkWritable(target);
+    files.checkWritable(target);
+    return true;
+}
+
+std::string replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
+    std::size_t size, const std::uint8_t* former, std::size_t formerSize,
+    const std::optional<FileFacts>& asRead)
+{
+    // A link stays a link: the file it leads to is rewritten beside itself, backup and all.
+    const std::string target = files.resolveLinks(path);
+    // A link named like a song that leads to something else (a backup) is no song.
+    if (!mayBeSong(nameOf(target)))
+        throw FileError(
+            "Cannot clean", path, "it leads to \"" + target + "\", which is not a song file");
+    const std::string backup = target + ".bak";
+    const bool hadBackup = checkBackupName(files, target, formerSize);
     // With a backup in place the rename below replaces bytes that exist nowhere else, so they
     // must be on disk before the new file takes their name. Without one the old bytes stay in
     // the backup and the new ones could be made again: the run's final sync is enough.
     const std::string temporary = files.writeTemporary(target, data, size, hadBackup);
-    bool nameKeepsFormer = true;
+    bool madeBackup = false;
     try {
-        if (!hadBackup)
-            nameKeepsFormer = files.makeBackup(target, backup, former, formerSize);
+        if (!hadBackup) {
+            makeBackup(files, target, backup, former, formerSize);
+            madeBackup = true;
+        }
+        // Another program may have saved the song since it was read: its bytes are kept.
+        if (asRead) {
+            auto now = files.examine(target);
+            if (!now || !now->sameAs(*asRead))
+                throw FileError(
+                    "Cannot replace", target, std::string("it changed while it was being cleaned"));
+        }
+        // The name holds the former bytes up to here, and the new ones from here.
+        files.renameReplace(temporary, target);
     } catch (const FileError&) {
         files.removeQuietly(temporary);
-        throw;
-    }
-    try {
-        files.renameReplace(temporary, target);
-    } catch (const FileError& failure) {
-        files.removeQuietly(temporary);
-        if (hadBackup)
-            throw;
-        // Put the folder back as it was; the backup was ours, made a moment ago.
-        if (nameKeepsFormer) {
+        // The backup was ours, made a moment ago, and a second name or copy of bytes the
+        // name still holds.
+        if (madeBackup)
             files.removeQuietly(backup);
-            throw;
-        }
-        try {
-            files.renameNoReplace(backup, target);
-        } catch (const FileError&) {
-            throw FileError(
-                failure, ". The former contents of \"" + target + "\" are in \"" + backup + "\".");
-        }
         throw;
     }
     return target;
+}
+
+void removeLeftovers(FileOps& files, const std::string& folder)
+{
+    try {
+        std::vector<std::string> leftovers;
+        std::vector<std::string> keepers;
+        for (const FolderItem& item : files.listFolder(folder)) {
+            if (!item.isFile)
+                continue;
+            if (isTemporaryName(item.name) && !item.isLink)
+                leftovers.push_back(joinPath(folder, item.name));
+            else if (isListableName(item.name) || isBackupName(item.name))
+                keepers.push_back(joinPath(folder, item.name));
+        }
+        std::vector<std::uint8_t> leftoverBytes;
+        std::vector<std::uint8_t> keeperBytes;
+        for (const std::string& leftover : leftovers) {
+            // Only our own, and only where its bytes are also under a song's or backup's
+            // name: then it is a copy a run made and could not finish, never the only one.
+            auto facts = files.examine(leftover);
+            if (!facts || !facts->mine)
+                continue;
+            bool read = false;
+            for (const std::string& keeper : keepers) {
+                auto other = files.examine(keeper);
+                if (!other || other->size != facts->size || other->identity == facts->identity)
+                    continue;
+                if (!read) {
+                    files.readWhole(leftover, leftoverBytes);
+                    read = true;
+                }
+                files.readWhole(keeper, keeperBytes);
+                if (keeperBytes == leftoverBytes) {
+                    files.removeQuietly(leftover);
+                    break;
+                }
+            }
+        }
+    } catch (const FileError&) {
+        // What cannot be looked at stays.
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 namespace {
@@ -124,6 +204,19 @@ struct RunBuffers
         return m_output.get();
     }
 
+    /// A larger block for the output, with its first `used` bytes kept.
+    std::uint8_t* grownOutput(std::size_t used, std::size_t atLeast, std::size_t& capacity)
+    {
+        const std::size_t size = std::max(atLeast, m_outputCapacity + m_outputCapacity / 2);
+        std::unique_ptr<std::uint8_t[]> larger(new std::uint8_t[size]);
+        if (used > 0)
+            std::memcpy(larger.get(), m_output.get(), used);
+        m_output = std::move(larger);
+        m_outputCapacity = capacity = size;
+        return m_output.get();
+    }
+    std::size_t outputCapacity() const { return m_outputCapacity; }
+
 private:
     std::unique_ptr<std::uint8_t[]> m_output;
     std::size_t m_outputCapacity = 0;
@@ -131,22 +224,43 @@ private:
 
 enum class FileOutcome { Finished, LeftOut, Stopped };
 
+} // namespace
+
+void syncWritten(FileOps& files, const std::string& folder, const std::string& written,
+    Notifier& notifier, bool& failed)
+{
+    try {
+        files.syncFolder(folder);
+    } catch (const FileError& error) {
+        // A folder that may be written but not read is flushed through a file written there.
+        if (error.errorNumber() == EACCES) {
+            try {
+                files.syncFolder(written);
+                return;
+            } catch (const FileError&) {
+            }
+        }
+        failed = true;
+        notifier.notify(error.what());
+    }
+}
+
+namespace {
+
 constexpr std::size_t largeBlock = std::size_t{64} << 20;
 
 /// The output block for a clean done while the song is read, which keeps no events; null
-/// when the options insert resets (they need a whole track first) or no such block can be
-/// had (the song is then read into events, which may need less).
+/// when the options insert resets (they need a whole track first) or the song could need
+/// more than a 2 GB cursor takes. Sized from the image with room for what running status left
+/// out of the usual song, it grows while the song is written where that is not enough.
 std::uint8_t* blockForCleaningWhileReading(const CleanOptions& options, RunBuffers& buffers)
 {
-    const std::size_t bound = sievedSizeBound(buffers.image.size());
+    const std::size_t size = buffers.image.size();
     if (!insertsNothing(options)
-        || bound > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        || sievedSizeBound(size)
+            > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         return nullptr;
-    try {
-        return buffers.output(bound);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+    return buffers.output(size + size / 4 + 64);
 }
 
 /// Reads `entry` into `buffers`; an unchecked entry that cannot be read is left out after its
@@ -168,9 +282,11 @@ bool readImage(const MidiFileEntry& entry, FileOps& files, Notifier& notifier, R
     return false;
 }
 
+/// Cleans one file; `asRead` is what a look at it just before the read saw. Sets `rewritten`
+/// to the path rewritten, if any.
 FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, FileOps& files,
     Notifier& notifier, bool dryRun, RunBuffers& buffers, std::vector<std::string>& lines,
-    std::set<std::string>& foldersWritten)
+    const std::optional<FileFacts>& asRead, std::string& rewritten)
 {
     // Emptied first: its events refer into the image that the read below replaces.
     Song& song = buffers.song;
@@ -193,13 +309,17 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     std::uint8_t* block = blockForCleaningWhileReading(options, buffers);
     std::size_t written = 0;
     if (block != nullptr) {
-        switch (cleanWhileReading(input, notifier, options, block,
-            sievedSizeBound(buffers.image.size()), written, counts)) {
+        const GrowBlock grow = [&](std::size_t used, std::size_t atLeast, std::size_t& capacity) {
+            return buffers.grownOutput(used, atLeast, capacity);
+        };
+        switch (cleanWhileReading(
+            input, notifier, options, block, buffers.outputCapacity(), written, counts, grow)) {
         case SievedWrite::Refused:
             return refused;
         case SievedWrite::TooSmall:
             return FileOutcome::Stopped;
         case SievedWrite::Written:
+            block = buffers.output(0);
             break;
         }
         if (!counts.changed)
@@ -228,9 +348,16 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
         && std::equal(buffers.image.begin(), buffers.image.end(), block))
         return FileOutcome::Finished;
 
-    if (!dryRun) {
-        foldersWritten.insert(folderOf(replaceKeepingBackup(
-            files, entry.fullPath, block, written, buffers.image.data(), buffers.image.size())));
+    if (dryRun) {
+        // What stands under the backup's name refuses the file as it would in a real run.
+        const std::string target = files.resolveLinks(entry.fullPath);
+        if (!mayBeSong(nameOf(target)))
+            throw FileError("Cannot clean", entry.fullPath,
+                "it leads to \"" + target + "\", which is not a song file");
+        checkBackupName(files, target, buffers.image.size());
+    } else {
+        rewritten = replaceKeepingBackup(files, entry.fullPath, block, written,
+            buffers.image.data(), buffers.image.size(), asRead);
     }
     lines.push_back(formatLogLine(
         entry.fileName, counts.sysExRemoved, counts.controllersRemoved, counts.resetsInserted));
@@ -245,15 +372,13 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
 {
     CleanRunResult result;
     std::vector<std::string> lines;
-    std::set<std::string> foldersWritten;
-    // One file under two names (a link, "dir/./a.mid", a second hard link) is cleaned once,
-    // under the first that is not left out. Told apart before anything is rewritten: a
-    // rewritten file is a new one.
-    std::vector<std::optional<FileIdentity>> identities(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i] < entries.size())
-            identities[i] = files.identify(entries[rows[i]].fullPath);
-    std::set<FileIdentity> seen;
+    // The folders written, each with a file written there.
+    std::map<std::string, std::string> foldersWritten;
+    // One file under two names (a link, "dir/./a.mid") is cleaned once, under the first that
+    // is not left out: a name that leads to a file this run finished (as it is now, rewritten
+    // or not) is passed over. A second hard link still leads to the former file once the
+    // first name was rewritten, and is cleaned in turn.
+    std::set<FileIdentity> finished;
     try {
         RunBuffers buffers;
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -264,9 +389,11 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                 result.cancelled = true;
                 break;
             }
-            if (!identities[i] || !seen.contains(*identities[i])) {
-                FileOutcome outcome = cleanFile(
-                    entries[row], options, files, notifier, dryRun, buffers, lines, foldersWritten);
+            const std::optional<FileFacts> facts = files.examine(entries[row].fullPath);
+            if (!facts || !finished.contains(facts->identity)) {
+                std::string rewritten;
+                FileOutcome outcome = cleanFile(entries[row], options, files, notifier, dryRun,
+                    buffers, lines, facts, rewritten);
                 if (outcome == FileOutcome::Stopped) {
                     result.stoppedEarly = true;
                     break;
@@ -275,8 +402,13 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                     ++result.leftOut;
                     continue;
                 }
-                if (identities[i])
-                    seen.insert(*identities[i]);
+                if (!rewritten.empty()) {
+                    foldersWritten.emplace(folderOf(rewritten), rewritten);
+                    if (auto now = files.examine(rewritten))
+                        finished.insert(now->identity);
+                } else if (facts) {
+                    finished.insert(facts->identity);
+                }
             }
             result.finishedRows.push_back(row);
         }
@@ -289,14 +421,9 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     }
     // What was written is on disk when the run is over; a failure to get it there is told
     // after the files' own messages, and the log still shows what was done.
-    for (const std::string& folder : foldersWritten) {
-        files.removeLeftovers(folder);
-        try {
-            files.syncFolder(folder);
-        } catch (const FileError& error) {
-            result.syncFailed = true;
-            notifier.notify(error.what());
-        }
+    for (const auto& [folder, written] : foldersWritten) {
+        removeLeftovers(files, folder);
+        syncWritten(files, folder, written, notifier, result.syncFailed);
     }
 
     if (lines.empty()) {

@@ -2,16 +2,18 @@
 
 #include "cleaning/CleanOptions.h"
 #include "cleaning/RunProgress.h"
+#include "platform/FileOps.h"
 #include "settings/Language.h"
 #include "song/MidiFileEntry.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace sorvanel {
 
-class FileOps;
 class Notifier;
 
 /// What a clean run leaves for its caller to show.
@@ -54,13 +56,30 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
 /// Puts `size` bytes under `path`, keeping the former contents (`former`, as just read) as
 /// "<path>.bak" unless such a backup exists already. Only a regular file counts as a backup,
 /// and it is never replaced; with one in place the file must be writable for the user. When
-/// `path` is a link, the file it leads to is rewritten, with its backup beside it. The new
-/// contents go to a temporary file in the same folder first; whatever step fails or wherever
-/// the process dies, the name holds the former bytes or the complete new ones and a backup
-/// holds the former bytes. Returns the path rewritten. Throws `FileError`, whose text says
-/// where the former bytes are when putting the file back failed too.
+/// `path` is a link, the file it leads to is rewritten, with its backup beside it; a link
+/// to something not named as a song is refused. The new contents go to a temporary file in
+/// the same folder first; whatever step fails or wherever the process dies, the name holds
+/// the former bytes or the complete new ones and a backup holds the former bytes. When the
+/// file no longer matches `asRead` (a look taken before it was read) just before its name
+/// takes the new contents, nothing is replaced and the file is refused. Returns the path
+/// rewritten. Throws `FileError`.
 std::string replaceKeepingBackup(FileOps& files, const std::string& path, const std::uint8_t* data,
-    std::size_t size, const std::uint8_t* former, std::size_t formerSize);
+    std::size_t size, const std::uint8_t* former, std::size_t formerSize,
+    const std::optional<FileFacts>& asRead = std::nullopt);
+
+/// Whether the file `target` (no link) has a backup that a rewrite keeps; throws `FileError`
+/// when what stands under the backup's name is no backup (an empty file beside `formerSize`
+/// bytes included), or when there is one and the user may not write `target`.
+bool checkBackupName(FileOps& files, const std::string& target, std::size_t formerSize);
+
+/// Removes from `folder` the temporary files of this user whose bytes also stand under a
+/// song's or a backup's name there: what a run that died left. Failures are ignored.
+void removeLeftovers(FileOps& files, const std::string& folder);
+
+/// Flushes `folder` to disk, or where it may not be read, through `written` (a file written
+/// there); a failure is told through `notifier` and sets `failed`.
+void syncWritten(FileOps& files, const std::string& folder, const std::string& written,
+    Notifier& notifier, bool& failed);
 
 /// "%s\t%4d\t%4d\t%4d": the file name and the three counts.
 std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved,

@@ -217,11 +217,12 @@ bool insertsNothing(const CleanOptions& options)
 }
 
 SievedWrite cleanWhileReading(MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
-    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts)
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts,
+    const GrowBlock& grow)
 {
     counts = CleanCounts();
     EventSieve sieve = sieveFor(options);
-    const SievedWrite result = writeSieved(buffer, notifier, sieve, block, capacity, written);
+    const SievedWrite result = writeSieved(buffer, notifier, sieve, block, capacity, written, grow);
     tally(sieve, counts);
     return result;
 }

@@ -38,9 +38,11 @@ bool readCleanSong(Song& song, MidiBuffer& buffer, Notifier& notifier, const Cle
 bool insertsNothing(const CleanOptions& options);
 
 /// Cleans the song in `buffer` as `readCleanSong` and `Song::write` would, in one pass that
-/// keeps no events (see `writeSieved`); only for options that insert nothing.
+/// keeps no events (see `writeSieved`, which `grow` is passed to); only for options that
+/// insert nothing.
 SievedWrite cleanWhileReading(MidiBuffer& buffer, Notifier& notifier, const CleanOptions& options,
-    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts);
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, CleanCounts& counts,
+    const GrowBlock& grow = {});
 
 /// At least the bytes `song` encodes into after `readCleanSong` read it from an image of
 /// `imageSize` bytes, without a pass over its events: enough for the output block.

@@ -5,6 +5,8 @@
 #include "song/SongTitle.h"
 
 #include <algorithm>
+#include <functional>
+#include <set>
 #include <utility>
 
 namespace sorvanel {
@@ -62,6 +64,18 @@ bool isListableName(std::string_view name)
     return true;
 }
 
+bool mayBeSong(std::string_view name)
+{
+    return !name.empty() && name.front() != '.'
+        && (name.size() < 4 || CompareEntryNames(name.substr(name.size() - 4), ".bak") != 0);
+}
+
+bool isBackupName(std::string_view name)
+{
+    return name.size() > 4 && isListableName(name.substr(0, name.size() - 4))
+        && CompareEntryNames(name.substr(name.size() - 4), ".bak") == 0;
+}
+
 std::string joinPath(const std::string& folder, const std::string& name)
 {
     if (folder.empty() || isPathSeparator(folder.back()))
@@ -83,6 +97,15 @@ std::vector<MidiFileEntry> songFilesOf(const std::string& folder, FileOps& files
         // Only regular files are songs: a pipe named "*.mid" would make the read wait forever.
         if (item.isHidden || !item.isFile || !isListableName(item.name))
             continue;
+        // A link is a song only where the file it leads to is named as one (not a backup).
+        if (item.isLink) {
+            try {
+                if (!isListableName(nameOf(files.resolveLinks(joinPath(folder, item.name)))))
+                    continue;
+            } catch (const FileError&) {
+                continue;
+            }
+        }
         MidiFileEntry& entry = entries.emplace_back();
         entry.fullPath = joinPath(folder, item.name);
         entry.fileName = std::move(item.name);
@@ -132,14 +155,15 @@ std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, Fil
 
 namespace {
 
-/// Appends the song files of `folder` and its sub-folders, named by `prefix` (the folder's
-/// path relative to where the walk began, ending in "/", or empty) followed by their own.
+using FolderLister = std::function<std::vector<MidiFileEntry>(const std::string&)>;
+
+/// Appends the song files `list` gives for `folder` and its sub-folders, named by `prefix`
+/// (the folder's path relative to where the walk began, ending in "/", or empty) followed by
+/// their own.
 void appendWithSubfolders(const std::string& folder, const std::string& prefix, FileOps& files,
-    Notifier& notifier, const RunProgress& progress, bool unchecked,
-    std::vector<MidiFileEntry>& entries)
+    Notifier& notifier, const FolderLister& list, std::vector<MidiFileEntry>& entries)
 {
-    for (MidiFileEntry& entry : unchecked ? listUncheckedMidiFiles(folder, files)
-                                          : listMidiFiles(folder, files, notifier, progress)) {
+    for (MidiFileEntry& entry : list(folder)) {
         entry.fileName.insert(0, prefix);
         entries.push_back(std::move(entry));
     }
@@ -151,8 +175,8 @@ void appendWithSubfolders(const std::string& folder, const std::string& prefix, 
         [](const std::string& a, const std::string& b) { return CompareEntryNames(a, b) < 0; });
     for (const std::string& name : subfolders) {
         try {
-            appendWithSubfolders(joinPath(folder, name), prefix + name + "/", files, notifier,
-                progress, unchecked, entries);
+            appendWithSubfolders(
+                joinPath(folder, name), prefix + name + "/", files, notifier, list, entries);
         } catch (const FileError& failure) {
             notifier.notify(failure.what());
         }
@@ -165,7 +189,53 @@ std::vector<MidiFileEntry> listMidiFilesWithSubfolders(const std::string& folder
     Notifier& notifier, const RunProgress& progress, bool unchecked)
 {
     std::vector<MidiFileEntry> entries;
-    appendWithSubfolders(folder, "", files, notifier, progress, unchecked, entries);
+    appendWithSubfolders(
+        folder, "", files, notifier,
+        [&](const std::string& each) {
+            return unchecked ? listUncheckedMidiFiles(each, files)
+                             : listMidiFiles(each, files, notifier, progress);
+        },
+        entries);
+    return entries;
+}
+
+namespace {
+
+/// The songs of `folder` not read, and the songs whose name is gone but whose backup is there.
+std::vector<MidiFileEntry> restorableFilesOf(const std::string& folder, FileOps& files)
+{
+    std::vector<MidiFileEntry> entries = songFilesOf(folder, files);
+    std::vector<FolderItem> items = files.listFolder(folder);
+    std::set<std::string> names;
+    for (const FolderItem& item : items)
+        names.insert(item.name);
+    for (const FolderItem& item : items) {
+        if (item.isHidden || !item.isFile || !isBackupName(item.name))
+            continue;
+        std::string song = item.name.substr(0, item.name.size() - 4);
+        if (names.contains(song))
+            continue;
+        MidiFileEntry& entry = entries.emplace_back();
+        entry.fullPath = joinPath(folder, song);
+        entry.fileName = std::move(song);
+    }
+    for (MidiFileEntry& entry : entries)
+        entry.unchecked = true;
+    SortEntries(entries);
+    return entries;
+}
+
+} // namespace
+
+std::vector<MidiFileEntry> listRestorableFiles(
+    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders)
+{
+    if (!includeSubfolders)
+        return restorableFilesOf(folder, files);
+    std::vector<MidiFileEntry> entries;
+    appendWithSubfolders(
+        folder, "", files, notifier,
+        [&](const std::string& each) { return restorableFilesOf(each, files); }, entries);
     return entries;
 }
 

@@ -24,6 +24,13 @@ void SortEntries(std::vector<MidiFileEntry>& entries);
 /// folder, and ending in ".mid" in any letter case.
 bool isListableName(std::string_view name);
 
+/// Whether the file a named song's links lead to may be rewritten as a song by its name: not
+/// hidden (a temporary file) and not a backup ("*.bak" in any letter case).
+bool mayBeSong(std::string_view name);
+
+/// Whether `name` is a song's backup: a listable name followed by ".bak" in any letter case.
+bool isBackupName(std::string_view name);
+
 /// The path of `name` inside `folder`.
 std::string joinPath(const std::string& folder, const std::string& name);
 
@@ -48,6 +55,14 @@ std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, Fil
 /// listed as `listUncheckedMidiFiles` lists them.
 std::vector<MidiFileEntry> listMidiFilesWithSubfolders(const std::string& folder, FileOps& files,
     Notifier& notifier, const RunProgress& progress = {}, bool unchecked = false);
+
+/// What a restore of `folder` (with `includeSubfolders` and its sub-folders, as by
+/// `listMidiFilesWithSubfolders`) takes: every listable song, not read (a damaged one most
+/// needs its backup), and the name of every song that is gone where its "*.mid.bak" is there,
+/// each folder's sorted and marked `unchecked`. Throws `FileError` when `folder` cannot be
+/// listed.
+std::vector<MidiFileEntry> listRestorableFiles(
+    const std::string& folder, FileOps& files, Notifier& notifier, bool includeSubfolders = false);
 
 /// As `listMidiFiles` (or with `includeSubfolders` `listMidiFilesWithSubfolders`), but a
 /// folder that is empty, missing or cannot be listed simply gives no entries.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace sorvanel {
 
@@ -52,6 +53,36 @@ std::string nameOf(const std::string& path)
 {
     auto end = std::max(rootLength(path), path.find_last_of(pathSeparators) + 1);
     return path.substr(std::min(end, path.size()));
+}
+
+namespace {
+
+constexpr std::string_view temporaryStart = ".sorvanel~";
+constexpr std::string_view temporaryEnd = ".tmp";
+constexpr std::size_t temporaryLetters = 8;
+
+} // namespace
+
+std::string temporaryName(std::uint64_t random)
+{
+    static constexpr char letters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name(temporaryStart);
+    for (std::size_t i = 0; i < temporaryLetters; ++i, random /= 62)
+        name += letters[random % 62];
+    name += temporaryEnd;
+    return name;
+}
+
+bool isTemporaryName(const std::string& name)
+{
+    if (name.size() != temporaryStart.size() + temporaryLetters + temporaryEnd.size()
+        || !name.starts_with(temporaryStart) || !name.ends_with(temporaryEnd))
+        return false;
+    return std::all_of(name.begin() + temporaryStart.size(),
+        name.end() - static_cast<std::ptrdiff_t>(temporaryEnd.size()), [](char c) {
+            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        });
 }
 
 bool isAbsolutePath(const std::string& path)

@@ -64,6 +64,25 @@ struct FileIdentity
     auto operator<=>(const FileIdentity&) const = default;
 };
 
+/// What a look at a file tells: which file it is, how long, and when it was written.
+struct FileFacts
+{
+    FileIdentity identity;
+    std::uint64_t size = 0;
+    /// When its contents were last written, in nanoseconds of the system's clock.
+    std::int64_t modified = 0;
+    /// When its contents, names or permissions last changed (the moment a second name or a
+    /// rename made it a backup), in the same nanoseconds.
+    std::int64_t changed = 0;
+    /// True when this process's user owns it (always on systems without owners).
+    bool mine = true;
+    /// True when the other facts match: the same file, untouched since the first look.
+    bool sameAs(const FileFacts& other) const
+    {
+        return identity == other.identity && size == other.size && modified == other.modified;
+    }
+};
+
 /// The file system as the core uses it. Every failing operation throws `FileError`, except
 /// where a comment says otherwise. Tests substitute in-memory or fault-injecting versions.
 ///
@@ -84,9 +103,9 @@ public:
     /// What stands under `path`, links followed. Never throws.
     virtual EntryKind kindOf(const std::string& path) noexcept = 0;
 
-    /// The identity of the file `path` leads to, or nothing when it cannot be examined.
+    /// The facts of the file `path` leads to, or nothing when it cannot be examined.
     /// Never throws.
-    virtual std::optional<FileIdentity> identify(const std::string& path) noexcept = 0;
+    virtual std::optional<FileFacts> examine(const std::string& path) noexcept = 0;
 
     /// The path of the file that `path` names after following the links that its last
     /// component is (none: `path` itself). The file is rewritten there, beside itself, and
@@ -105,17 +124,15 @@ public:
     virtual std::string writeTemporary(
         const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool sync) = 0;
 
-    /// Makes `backupPath` hold the former contents of `path`, never replacing anything that
-    /// stands under `backupPath` (then it fails with "File exists" and changes nothing).
-    /// `former` is those contents as just read. The backup is a second name of the file where
-    /// the file system allows it, otherwise the file moved to the backup name, otherwise a
-    /// copy of `former` flushed to disk. Returns true when `path` still holds the former
-    /// contents, false when the file was moved (until `renameReplace` puts the new one there,
-    /// only the backup has them). On failure nothing is left behind.
-    virtual bool makeBackup(const std::string& path, const std::string& backupPath,
-        const std::uint8_t* former, std::size_t formerSize) = 0;
+    /// Gives the file `from` the second name `to`, never replacing anything there (then it
+    /// fails with "File exists"). Returns false, changing nothing, where the volume (or the
+    /// file: another user's under the system's link protection) takes no second names.
+    virtual bool linkNoReplace(const std::string& from, const std::string& to) = 0;
 
-    /// Renames `from` to `to`; fails (and changes nothing) when `to` exists.
+    /// Renames `from` to `to`; fails (and changes nothing) when `to` exists. Where the volume
+    /// can neither rename without replacing nor make second names, `to` is looked at just
+    /// before an ordinary rename: only another program making that very name in between
+    /// could lose it.
     virtual void renameNoReplace(const std::string& from, const std::string& to) = 0;
 
     /// Renames `from` to `to`, atomically replacing a file named `to`: at every moment `to`
@@ -125,9 +142,9 @@ public:
     /// Removes a file; a failure is ignored (used only to clean up after another failure).
     virtual void removeQuietly(const std::string& path) noexcept = 0;
 
-    /// Removes what an interrupted run may have left in `folder`: files of the name pattern
-    /// `writeTemporary` uses that are older than a day. Failures are ignored.
-    virtual void removeLeftovers(const std::string& folder) noexcept = 0;
+    /// Moves the file `path` to the desktop's trash (the recycle bin on Windows), where the
+    /// user can find it and put it back; fails, changing nothing, where there is none.
+    virtual void moveToTrash(const std::string& path) = 0;
 
     /// Flushes everything written in `folder` to disk; fails with the system's reason when
     /// something could not be written.
@@ -155,6 +172,13 @@ constexpr bool isPathSeparator(char c)
 #endif
 }
 
+/// The name `writeTemporary` gives a file: ".sorvanel~", eight letters or digits picked by
+/// `random`, ".tmp". Hidden, never "*.mid", of one length whatever the song's name is.
+std::string temporaryName(std::uint64_t random);
+
+/// Whether `name` (without folder) is one `temporaryName` gives.
+bool isTemporaryName(const std::string& name);
+
 /// The folder part of `path` ("." for a bare name, the root for a name in the root: "/", and
 /// on Windows "C:\\" or "C:").
 std::string folderOf(const std::string& path);
@@ -174,17 +198,16 @@ class NativeFileOps : public FileOps
 public:
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override;
     EntryKind kindOf(const std::string& path) noexcept override;
-    std::optional<FileIdentity> identify(const std::string& path) noexcept override;
+    std::optional<FileFacts> examine(const std::string& path) noexcept override;
     std::string resolveLinks(const std::string& path) override;
     void checkWritable(const std::string& path) override;
     std::string writeTemporary(const std::string& targetPath, const std::uint8_t* data,
         std::size_t size, bool sync) override;
-    bool makeBackup(const std::string& path, const std::string& backupPath,
-        const std::uint8_t* former, std::size_t formerSize) override;
+    bool linkNoReplace(const std::string& from, const std::string& to) override;
     void renameNoReplace(const std::string& from, const std::string& to) override;
     void renameReplace(const std::string& from, const std::string& to) override;
     void removeQuietly(const std::string& path) noexcept override;
-    void removeLeftovers(const std::string& folder) noexcept override;
+    void moveToTrash(const std::string& path) override;
     void syncFolder(const std::string& folder) override;
     std::vector<FolderItem> listFolder(const std::string& folder) override;
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -13,7 +14,10 @@
 #include <optional>
 #include <random>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace sorvanel {
 
@@ -53,25 +57,12 @@ std::string beside(const std::string& path, const std::string& name)
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
-/// Temporary files are ".sorvanel-" and six letters or digits chosen at random: hidden, never
-/// "*.mid", and of one length whatever the song's name is, so a name that fits fits here.
-constexpr const char* temporaryPrefix = ".sorvanel-";
-constexpr std::size_t temporaryPrefixLength = 10;
+/// The extended attribute that holds a file's access list.
+constexpr const char* aclName = "system.posix_acl_access";
 
-bool isTemporaryName(const char* name)
-{
-    if (std::strncmp(name, temporaryPrefix, temporaryPrefixLength) != 0
-        || std::strlen(name) != temporaryPrefixLength + 6)
-        return false;
-    for (const char* c = name + temporaryPrefixLength; *c != '\0'; ++c)
-        if (std::isalnum(static_cast<unsigned char>(*c)) == 0)
-            return false;
-    return true;
-}
-
-/// Gives the new file `fd` the owner, group and permission bits of `model`, as far as this
-/// process may. A set-user-ID or set-group-ID bit stays only where the owner or group did.
-/// Returns 0 or the errno of a failure to set the permission bits.
+/// Gives the new file `fd` the owner, group and permission bits of `model`. The owner must
+/// be kept: a file of another user is not taken over. A group that cannot be kept drops the
+/// set-group-ID bit. Returns 0 or the errno of the failure.
 int takeOwnerAndMode(int fd, const struct stat& model)
 {
     mode_t mode = model.st_mode & 07777;
@@ -79,17 +70,49 @@ int takeOwnerAndMode(int fd, const struct stat& model)
     if (::fchown(fd, model.st_uid, model.st_gid) == 0)
         return ::fchmod(fd, mode) == 0 ? 0 : errno;
     if (::fchown(fd, static_cast<uid_t>(-1), model.st_gid) != 0) {
-        // Neither could be kept; the checks below see it.
+        // The group could not be kept either; the check below sees it.
     }
     struct stat now
     {
     };
-    const bool known = ::fstat(fd, &now) == 0;
-    if (!known || now.st_uid != model.st_uid)
-        mode &= ~static_cast<mode_t>(S_ISUID);
-    if (!known || now.st_gid != model.st_gid)
+    if (::fstat(fd, &now) != 0)
+        return errno;
+    if (now.st_uid != model.st_uid)
+        return EPERM;
+    if (now.st_gid != model.st_gid)
         mode &= ~static_cast<mode_t>(S_ISGID);
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+/// Gives the new file `fd` the extended attributes of `model` that this process may set (the
+/// access list among them), and takes away any the folder's defaults gave it that `model` has
+/// not. Returns 0 or the errno of a failure to copy the access list.
+int takeAttributes(int fd, const char* model)
+{
+    char names[4096];
+    ssize_t length = ::listxattr(model, names, sizeof names);
+    ssize_t ownLength = ::flistxattr(fd, nullptr, 0);
+    if (length <= 0 && ownLength <= 0)
+        return 0; // the usual case: none on either
+    if (length < 0)
+        length = 0;
+    std::vector<char> value;
+    for (const char* name = names; name < names + length; name += std::strlen(name) + 1) {
+        ssize_t size = ::getxattr(model, name, nullptr, 0);
+        if (size < 0)
+            continue;
+        value.resize(static_cast<std::size_t>(size) + 1);
+        size = ::getxattr(model, name, value.data(), value.size());
+        const bool acl = std::strcmp(name, aclName) == 0;
+        if (size >= 0 && ::fsetxattr(fd, name, value.data(), static_cast<std::size_t>(size), 0) != 0
+            && acl)
+            return errno;
+    }
+    // An access list the folder's default gave the new file, where the former had none.
+    if (ownLength > 0 && ::getxattr(model, aclName, nullptr, 0) < 0 && errno == ENODATA
+        && ::fremovexattr(fd, aclName) != 0 && errno != ENODATA)
+        return errno;
+    return 0;
 }
 
 /// What the last `resolveLinks` of this thread found at the end of the links: the file about
@@ -127,24 +150,11 @@ bool newFilesGetGroup(const std::string& folder, gid_t group)
     return groupOfFolder == group;
 }
 
-/// The process's file mode creation mask, read once: reading it means setting it.
-mode_t creationMask()
+/// Creates a new file of a temporary name in `folder` that names no existing file (as
+/// mkostemp does, but with `mode`) and sets `path` to it. Returns the descriptor, or -1 with
+/// errno set.
+int createUnique(const std::string& folder, std::string& path, mode_t mode)
 {
-    static const mode_t mask = [] {
-        mode_t current = ::umask(0);
-        ::umask(current);
-        return current;
-    }();
-    return mask;
-}
-
-/// Creates a new file at `path`, whose last six characters are replaced by letters and digits
-/// that name no existing file (as mkostemp does, but with `mode`). Returns the descriptor, or
-/// -1 with errno set.
-int createUnique(std::string& path, mode_t mode)
-{
-    static constexpr char letters[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::uint64_t state = [] {
         std::random_device seed;
         return (std::uint64_t{seed()} << 32) ^ seed();
@@ -155,8 +165,7 @@ int createUnique(std::string& path, mode_t mode)
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
         z ^= z >> 31;
-        for (std::size_t i = path.size() - 6; i < path.size(); ++i, z /= 62)
-            path[i] = letters[z % 62];
+        path = folder.back() == '/' ? folder + temporaryName(z) : folder + "/" + temporaryName(z);
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
@@ -176,6 +185,70 @@ bool noHardLinks(int error)
 bool noExclusiveRename(int error)
 {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+/// `path` with every byte outside the unreserved set written as %XX, as a trash's record wants.
+std::string percentEncoded(const std::string& path)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (char c : path) {
+        auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) != 0 || std::strchr("/-_.~", c) != nullptr) {
+            encoded += c;
+        } else {
+            encoded += '%';
+            encoded += digits[byte >> 4];
+            encoded += digits[byte & 15];
+        }
+    }
+    return encoded;
+}
+
+/// Makes the folder `path` (private) unless it is there; false when it cannot be had.
+bool haveFolder(const std::string& path)
+{
+    if (::mkdir(path.c_str(), 0700) == 0)
+        return true;
+    struct stat info
+    {
+    };
+    return errno == EEXIST && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+/// The trash for a file on the volume `device` whose folder is `folder` (without links), with
+/// its "files" and "info" folders in place, and the folder that paths in its records are
+/// relative to (empty: they are absolute). Nothing when the volume has none to offer.
+std::optional<std::pair<std::string, std::string>> trashFor(const std::string& folder, dev_t device)
+{
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    std::string dataHome = data != nullptr && data[0] == '/' ? data
+        : home != nullptr && home[0] == '/'                  ? std::string(home) + "/.local/share"
+                                                             : "";
+    struct stat info
+    {
+    };
+    std::string trash;
+    std::string relativeTo;
+    if (!dataHome.empty() && ::stat(dataHome.c_str(), &info) == 0 && info.st_dev == device) {
+        trash = dataHome + "/Trash";
+    } else {
+        // The volume's own: ".Trash-<user>" in the folder where the volume starts.
+        std::string top = folder;
+        while (top != "/") {
+            std::string parent = folderOf(top);
+            if (::stat(parent.c_str(), &info) != 0 || info.st_dev != device)
+                break;
+            top = parent;
+        }
+        trash = (top == "/" ? "" : top) + "/.Trash-" + std::to_string(::geteuid());
+        relativeTo = top;
+    }
+    if (!haveFolder(trash) || !haveFolder(trash + "/files") || !haveFolder(trash + "/info")
+        || ::stat(trash.c_str(), &info) != 0 || info.st_dev != device)
+        return std::nullopt;
+    return std::pair{trash, relativeTo};
 }
 
 } // namespace
@@ -244,15 +317,21 @@ EntryKind NativeFileOps::kindOf(const std::string& path) noexcept
     return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
 
-std::optional<FileIdentity> NativeFileOps::identify(const std::string& path) noexcept
+std::optional<FileFacts> NativeFileOps::examine(const std::string& path) noexcept
 {
     struct stat info
     {
     };
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
-    return FileIdentity{
-        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    static const uid_t processUser = ::geteuid();
+    auto nanoseconds = [](const timespec& time) {
+        return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+    };
+    return FileFacts{
+        {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+        static_cast<std::uint64_t>(info.st_size), nanoseconds(info.st_mtim),
+        nanoseconds(info.st_ctim), info.st_uid == processUser};
 }
 
 std::string NativeFileOps::resolveLinks(const std::string& path)
@@ -302,14 +381,17 @@ std::string NativeFileOps::writeTemporary(
         haveModel = ::stat(targetPath.c_str(), &model) == 0;
     }
     lastExamined.reset();
-    std::string tempPath = beside(targetPath, std::string(temporaryPrefix) + "XXXXXX");
+    std::string tempPath;
     // The usual case, a file of this user and group with plain permission bits, is made with
     // them at once; anything else is made private and given them after.
     static const uid_t processUser = ::geteuid();
     const mode_t plainMode = model.st_mode & 0777;
     const bool plain = haveModel && (model.st_mode & 07000) == 0 && model.st_uid == processUser
         && newFilesGetGroup(folderOf(targetPath), model.st_gid);
-    FdGuard fd(createUnique(tempPath, plain ? plainMode : 0600));
+    FdGuard fd(createUnique(folderOf(targetPath), tempPath,
+        plain           ? plainMode
+            : haveModel ? 0600
+                        : 0666));
     if (fd.get() < 0)
         throw FileError("Cannot create a temporary file for", targetPath, errno);
     auto fail = [&](const char* operation, int errorNumber) {
@@ -318,14 +400,19 @@ std::string NativeFileOps::writeTemporary(
         throw FileError(operation, targetPath, errorNumber);
     };
 
-    if (plain) {
-        if ((plainMode & ~creationMask()) != plainMode && ::fchmod(fd.get(), plainMode) != 0)
+    if (haveModel) {
+        if (int error = takeAttributes(fd.get(), targetPath.c_str()); error != 0)
+            fail("Cannot copy the access list to the new", error);
+        // Set even where the creation mask left these bits: a folder's default access list
+        // may have taken some away.
+        if (plain && ::fchmod(fd.get(), plainMode) != 0)
             fail("Cannot set the permissions of the new", errno);
-    } else if (haveModel) {
-        if (int error = takeOwnerAndMode(fd.get(), model); error != 0)
-            fail("Cannot set the permissions of the new", error);
-    } else if (::fchmod(fd.get(), 0666 & ~creationMask()) != 0) {
-        fail("Cannot set the permissions of the new", errno);
+        if (!plain) {
+            if (int error = takeOwnerAndMode(fd.get(), model); error == EPERM)
+                fail("Cannot keep the owner of", error);
+            else if (error != 0)
+                fail("Cannot set the permissions of the new", error);
+        }
     }
 
     std::size_t done = 0;
@@ -348,55 +435,45 @@ std::string NativeFileOps::writeTemporary(
     return tempPath;
 }
 
-bool NativeFileOps::makeBackup(const std::string& path, const std::string& backupPath,
-    const std::uint8_t* former, std::size_t formerSize)
+bool NativeFileOps::linkNoReplace(const std::string& from, const std::string& to)
 {
-    const char* operation = "Cannot make the backup";
-    // A second name: the file keeps its name and contents, and link() never replaces.
-    if (::link(path.c_str(), backupPath.c_str()) == 0)
+    if (::link(from.c_str(), to.c_str()) == 0)
         return true;
-    if (!noHardLinks(errno))
-        throw FileError(operation, backupPath, errno);
-    // No second names here: move the file itself to the backup name.
-    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, backupPath.c_str(), RENAME_NOREPLACE) == 0)
+    if (noHardLinks(errno))
         return false;
-    if (!noExclusiveRename(errno))
-        throw FileError(operation, backupPath, errno);
-    // Neither (some FUSE volumes): a copy of the bytes just read, on disk before it takes the
-    // backup's name. The name is first claimed with O_EXCL, so nothing there is replaced, and
-    // the copy then takes it in one rename: the backup never holds a part of the bytes.
-    std::string copy = writeTemporary(path, former, formerSize, true);
-    int claim = ::open(backupPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (claim < 0) {
-        int error = errno;
-        ::unlink(copy.c_str());
-        throw FileError(operation, backupPath, error);
-    }
-    ::close(claim);
-    if (::rename(copy.c_str(), backupPath.c_str()) != 0) {
-        int error = errno;
-        ::unlink(backupPath.c_str());
-        ::unlink(copy.c_str());
-        throw FileError(operation, backupPath, error);
-    }
-    return true;
+    throw FileError("Cannot make the backup", to, errno);
 }
 
 void NativeFileOps::renameNoReplace(const std::string& from, const std::string& to)
 {
+    const std::string operation = "Cannot rename \"" + from + "\" to";
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return;
     if (!noExclusiveRename(errno))
-        throw FileError("Cannot rename \"" + from + "\" to", to, errno);
+        throw FileError(operation, to, errno);
     // The file system cannot rename without replacing: a hard link fails when the target
     // exists, which is what we need.
-    if (::link(from.c_str(), to.c_str()) != 0)
-        throw FileError("Cannot rename \"" + from + "\" to", to, errno);
-    if (::unlink(from.c_str()) != 0) {
-        int error = errno;
-        ::unlink(to.c_str());
-        throw FileError("Cannot rename \"" + from + "\" to", to, error);
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) != 0) {
+            int error = errno;
+            ::unlink(to.c_str());
+            throw FileError(operation, to, error);
+        }
+        return;
     }
+    if (!noHardLinks(errno))
+        throw FileError(operation, to, errno);
+    // Neither (some FUSE volumes): nothing atomic is left. The name is looked at right before
+    // the rename; claiming it first would leave an empty file there if the process died.
+    struct stat info
+    {
+    };
+    if (::lstat(to.c_str(), &info) == 0)
+        throw FileError(operation, to, EEXIST);
+    if (errno != ENOENT)
+        throw FileError(operation, to, errno);
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        throw FileError(operation, to, errno);
 }
 
 void NativeFileOps::renameReplace(const std::string& from, const std::string& to)
@@ -410,29 +487,68 @@ void NativeFileOps::removeQuietly(const std::string& path) noexcept
     ::unlink(path.c_str());
 }
 
-void NativeFileOps::removeLeftovers(const std::string& folder) noexcept
+void NativeFileOps::moveToTrash(const std::string& path)
 {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    const std::time_t dayAgo = std::time(nullptr) - 24 * 60 * 60;
-    while (dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name))
+    const char* operation = "Cannot move to the trash";
+    struct stat info
+    {
+    };
+    if (::lstat(path.c_str(), &info) != 0)
+        throw FileError(operation, path, errno);
+    char* real = ::realpath(folderOf(path).c_str(), nullptr);
+    if (real == nullptr)
+        throw FileError(operation, path, errno);
+    const std::string folder = real;
+    std::free(real);
+    const std::string name = nameOf(path);
+    const std::string absolute = (folder == "/" ? "" : folder) + "/" + name;
+    auto trash = trashFor(folder, info.st_dev);
+    if (!trash)
+        throw FileError(operation, path, std::string("this volume has no trash"));
+    const auto& [trashFolder, relativeTo] = *trash;
+    std::string recorded =
+        relativeTo.empty() || relativeTo == "/" ? absolute : absolute.substr(relativeTo.size() + 1);
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    struct tm local
+    {
+    };
+    ::localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const std::string record =
+        "[Trash Info]\nPath=" + percentEncoded(recorded) + "\nDeletionDate=" + date + "\n";
+    // The record claims the name in the trash; the file follows it there.
+    for (int number = 1; number < 1000; ++number) {
+        const std::string trashName = number == 1 ? name : name + "." + std::to_string(number);
+        const std::string recordPath = trashFolder + "/info/" + trashName + ".trashinfo";
+        FdGuard fd(::open(recordPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        if (fd.get() < 0) {
+            if (errno == EEXIST)
+                continue;
+            throw FileError(operation, path, errno);
+        }
+        const bool written =
+            ::write(fd.get(), record.data(), record.size()) == static_cast<ssize_t>(record.size())
+            && ::fsync(fd.get()) == 0 && ::close(fd.release()) == 0;
+        const std::string inTrash = trashFolder + "/files/" + trashName;
+        if (written
+            && (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, inTrash.c_str(), RENAME_NOREPLACE)
+                    == 0
+                || (noExclusiveRename(errno) && ::rename(path.c_str(), inTrash.c_str()) == 0)))
+            return;
+        int error = written ? errno : EIO;
+        ::unlink(recordPath.c_str());
+        if (error == EEXIST)
             continue;
-        struct stat info
-        {
-        };
-        // Only old ones: a fresh one may belong to a run going on right now.
-        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
-            && S_ISREG(info.st_mode) && info.st_mtime < dayAgo)
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        throw FileError(operation, path, error);
     }
-    ::closedir(dir);
+    throw FileError(operation, path, EEXIST);
 }
 
 void NativeFileOps::syncFolder(const std::string& folder)
 {
-    FdGuard fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // A folder, or a file written there where the folder may be written but not read.
+    FdGuard fd(::open(folder.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0 || ::syncfs(fd.get()) != 0)
         throw FileError("Cannot flush what was written in", folder, errno);
 }

@@ -6,11 +6,14 @@
 #include <cwctype>
 #include <limits>
 #include <random>
+#include <vector>
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 namespace sorvanel {
 
@@ -160,30 +163,18 @@ std::string beside(const std::string& path, const std::string& name)
     return inFolder(folderOf(path), name);
 }
 
-/// Temporary files are ".sorvanel-" and six letters or digits: hidden (by name and by
-/// attribute), never "*.mid", and of one length whatever the song's name is.
-constexpr const char* temporaryPrefix = ".sorvanel-";
-constexpr std::size_t temporaryPrefixLength = 10;
-
-bool isTemporaryName(const std::string& name)
+/// A temporary file's name, picked at random.
+std::string randomTemporaryName()
 {
-    if (!name.starts_with(temporaryPrefix) || name.size() != temporaryPrefixLength + 6)
-        return false;
-    return std::all_of(name.begin() + temporaryPrefixLength, name.end(), [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    });
+    thread_local std::mt19937_64 generator{
+        (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}()};
+    return temporaryName(generator());
 }
 
-std::string randomSuffix()
+/// A FILETIME-style count as nanoseconds.
+std::int64_t nanoseconds(std::int64_t hundreds)
 {
-    static constexpr char letters[] =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    thread_local std::mt19937 generator{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
-    std::string suffix(6, ' ');
-    for (char& c : suffix)
-        c = letters[pick(generator)];
-    return suffix;
+    return hundreds * 100;
 }
 
 /// Writes all of `data` to `file`; false (with the system's code set) on failure.
@@ -306,15 +297,28 @@ EntryKind NativeFileOps::kindOf(const std::string& path) noexcept
     }
 }
 
-std::optional<FileIdentity> NativeFileOps::identify(const std::string& path) noexcept
+std::optional<FileFacts> NativeFileOps::examine(const std::string& path) noexcept
 {
     try {
         HandleGuard handle(openForAttributes(systemPath(path)));
         BY_HANDLE_FILE_INFORMATION info{};
         if (!handle.valid() || ::GetFileInformationByHandle(handle.get(), &info) == 0)
             return std::nullopt;
-        return FileIdentity{info.dwVolumeSerialNumber,
+        FileFacts facts;
+        facts.identity = FileIdentity{info.dwVolumeSerialNumber,
             (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+        facts.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+        FILE_BASIC_INFO times{};
+        if (::GetFileInformationByHandleEx(handle.get(), FileBasicInfo, &times, sizeof times)
+            != 0) {
+            facts.modified = nanoseconds(times.LastWriteTime.QuadPart);
+            facts.changed = nanoseconds(times.ChangeTime.QuadPart);
+        } else {
+            facts.modified = nanoseconds((std::int64_t{info.ftLastWriteTime.dwHighDateTime} << 32)
+                | info.ftLastWriteTime.dwLowDateTime);
+            facts.changed = facts.modified;
+        }
+        return facts;
     } catch (...) {
         return std::nullopt;
     }
@@ -373,7 +377,7 @@ std::string NativeFileOps::writeTemporary(
     std::wstring wide;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; created == INVALID_HANDLE_VALUE; ++attempt) {
-        tempPath = beside(targetPath, temporaryPrefix + randomSuffix());
+        tempPath = beside(targetPath, randomTemporaryName());
         wide = systemPath(tempPath);
         // CREATE_NEW never opens what exists: the name is ours alone.
         created = ::CreateFileW(
@@ -405,28 +409,21 @@ std::string NativeFileOps::writeTemporary(
     return tempPath;
 }
 
-bool NativeFileOps::makeBackup(const std::string& path, const std::string& backupPath,
-    const std::uint8_t* /*former*/, std::size_t /*formerSize*/)
+bool NativeFileOps::linkNoReplace(const std::string& from, const std::string& to)
 {
-    const char* operation = "Cannot make the backup";
-    const std::wstring from = systemPath(path);
-    const std::wstring to = systemPath(backupPath);
-    // A read-only file is write-protected and will not be replaced; refused before the backup
-    // is made, which would share the attribute and could not be removed again.
-    const DWORD attributes = ::GetFileAttributesW(from.c_str());
+    const std::wstring source = systemPath(from);
+    // A read-only file is write-protected and will not be replaced; refused before it gets a
+    // second name, which would share the attribute and could not be removed again.
+    const DWORD attributes = ::GetFileAttributesW(source.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        throw systemError("Cannot write", path, ERROR_ACCESS_DENIED);
-    // A second name: the file keeps its name and contents; it never replaces anything.
-    if (::CreateHardLinkW(to.c_str(), from.c_str(), nullptr) != 0)
+        throw systemError("Cannot write", from, ERROR_ACCESS_DENIED);
+    // A second name never replaces anything.
+    if (::CreateHardLinkW(systemPath(to).c_str(), source.c_str(), nullptr) != 0)
         return true;
     DWORD code = ::GetLastError();
-    if (!noHardLinks(code))
-        throw systemError(operation, backupPath, code);
-    // No second names here (FAT, some network shares): move the file itself, which without
-    // MOVEFILE_REPLACE_EXISTING fails when the backup's name is taken.
-    if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) == 0)
-        fail(operation, backupPath);
-    return false;
+    if (noHardLinks(code))
+        return false;
+    throw systemError("Cannot make the backup", to, code);
 }
 
 void NativeFileOps::renameNoReplace(const std::string& from, const std::string& to)
@@ -467,35 +464,37 @@ void NativeFileOps::removeQuietly(const std::string& path) noexcept
     }
 }
 
-void NativeFileOps::removeLeftovers(const std::string& folder) noexcept
+void NativeFileOps::moveToTrash(const std::string& path)
 {
-    try {
-        WIN32_FIND_DATAW found{};
-        const std::string pattern = inFolder(folder, ".sorvanel-*");
-        HANDLE search = ::FindFirstFileExW(systemPath(pattern).c_str(), FindExInfoBasic, &found,
-            FindExSearchNameMatch, nullptr, 0);
-        if (search == INVALID_HANDLE_VALUE)
-            return;
-        FILETIME now{};
-        ::GetSystemTimeAsFileTime(&now);
-        const std::uint64_t dayAgo = ((std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime)
-            - std::uint64_t{24} * 60 * 60 * 10'000'000;
-        do {
-            const std::string name = toUtf8(found.cFileName);
-            const std::uint64_t written =
-                (std::uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32)
-                | found.ftLastWriteTime.dwLowDateTime;
-            // Only old ones: a fresh one may belong to a run going on right now.
-            if (isTemporaryName(name)
-                && (found.dwFileAttributes
-                       & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-                    == 0
-                && written < dayAgo)
-                ::DeleteFileW(systemPath(inFolder(folder, name)).c_str());
-        } while (::FindNextFileW(search, &found) != 0);
-        ::FindClose(search);
-    } catch (...) {
-    }
+    // The recycle bin takes a full path, ended by two zeros.
+    std::wstring from = toWide(path);
+    std::replace(from.begin(), from.end(), L'/', L'\\');
+    std::vector<wchar_t> full(32768), root(32768);
+    DWORD length = ::GetFullPathNameW(from.c_str(), 32768, full.data(), nullptr);
+    if (length == 0 || length >= 32768)
+        fail("Cannot move to the trash", path);
+    // Where the volume keeps no recycle bin, deleting would destroy the file: refused first.
+    SHQUERYRBINFO bin{};
+    bin.cbSize = sizeof bin;
+    if (::GetVolumePathNameW(full.data(), root.data(), 32768) == 0
+        || ::SHQueryRecycleBinW(root.data(), &bin) != S_OK)
+        throw FileError(
+            "Cannot move to the trash", path, EIO, std::string("this volume has no recycle bin"));
+    std::wstring list(full.data(), length);
+    list.push_back(L'\0');
+    list.push_back(L'\0');
+    SHFILEOPSTRUCTW operation{};
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = list.c_str();
+    operation.fFlags =
+        FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT | FOF_WANTNUKEWARNING;
+    const int result = ::SHFileOperationW(&operation);
+    if (result != 0 || operation.fAnyOperationsAborted)
+        throw FileError("Cannot move to the trash", path, EIO,
+            "the recycle bin did not take it (error " + std::to_string(result) + ")");
+    if (kindOf(path) != EntryKind::Missing)
+        throw FileError(
+            "Cannot move to the trash", path, EIO, std::string("this volume has no recycle bin"));
 }
 
 void NativeFileOps::syncFolder(const std::string& folder)
@@ -504,8 +503,14 @@ void NativeFileOps::syncFolder(const std::string& folder)
     DWORD attributes = ::GetFileAttributesW(systemPath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         fail(operation, folder);
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        throw systemError(operation, folder, ERROR_DIRECTORY);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        // A file written there: flushed itself.
+        HandleGuard file(::CreateFileW(systemPath(folder).c_str(), GENERIC_WRITE, shareAll, nullptr,
+            OPEN_EXISTING, 0, nullptr));
+        if (!file.valid() || ::FlushFileBuffers(file.get()) == 0)
+            fail(operation, folder);
+        return;
+    }
     // Windows flushes files, not folders (the renames were written through): flush each file
     // written here without a flush, under its present name.
     std::lock_guard lock(m_lock);

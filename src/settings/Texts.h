@@ -84,8 +84,24 @@ inline constexpr TextPair RestoredHeader{
     "Aus der Sicherung wiederhergestellt:", "Restored from backup:"};
 inline constexpr TextPair NoOriginalRestored{
     "<Kein Original wiederhergestellt>", "<no original restored>"};
+/// A file not restored because it was written after its backup was made (%s: its path).
+inline constexpr TextPair ChangedAfterCleaning{
+    "\"%s\" wurde nach dem Säubern verändert und nicht wiederhergestellt.",
+    "\"%s\" was changed after it was cleaned and was not restored."};
 inline constexpr TextPair BackupToolTip{
     "Sicherung des Originals vorhanden: %s", "Backup of the original: %s"};
+/// Asked before restoring originals (%1: how many songs have a backup).
+inline constexpr TextPair RestoreQuestionOne{
+    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt. "
+    "Was seit dem Säubern an ihm geändert wurde, geht verloren.\n\nOriginal wiederherstellen?",
+    "1 song gets its backup's bytes back, and the backup is removed. Whatever was changed in "
+    "it since it was cleaned is lost.\n\nRestore the original?"};
+inline constexpr TextPair RestoreQuestionMany{
+    "%1 Songs erhalten die Bytes ihrer Sicherungen zurück, die Sicherungen werden dabei "
+    "entfernt. Was seit dem Säubern an ihnen geändert wurde, geht verloren.\n\n"
+    "Originale wiederherstellen?",
+    "%1 songs get their backups' bytes back, and the backups are removed. Whatever was changed "
+    "in them since they were cleaned is lost.\n\nRestore the originals?"};
 
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};

@@ -336,7 +336,9 @@ bool Track::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
         StoringEvents sink{*this, sieve};
         valid = readTrackChunk(buffer, chunkId, chunkLength, image, sink);
     } catch (const std::bad_alloc&) {
+        // A track that did not fit in memory is not called invalid.
         notifier.notify(outOfMemoryText);
+        return false;
     }
     if (!valid)
         notifier.notify(withPath(invalidTrackText, buffer.filePath()));
@@ -489,7 +491,7 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
         planSpareEvents(buffer);
     } catch (const std::bad_alloc&) {
         notifier.notify(outOfMemoryText);
-        return refuse();
+        return false;
     }
     for (std::int32_t i = 0; i < trackCount; ++i) {
         Track track;
@@ -503,7 +505,7 @@ bool Song::read(MidiBuffer& buffer, Notifier& notifier, EventSieve* sieve)
             tracks.push_back(std::move(track));
         } catch (const std::bad_alloc&) {
             notifier.notify(outOfMemoryText);
-            return refuse();
+            return false;
         }
     }
     if (buffer.remaining() != 0)
@@ -570,10 +572,25 @@ struct EncodingEvents
 {
     EventSieve& sieve;
     std::uint8_t* out;
-    std::uint8_t* const end;
+    std::uint8_t* end;
     bool tooSmall = false;
     std::uint32_t carried = 0;
     MidiEvent scratch;
+    std::uint8_t* block = nullptr;
+    const GrowBlock* grow = nullptr;
+
+    /// Makes room for `size` more bytes where the caller can give a larger block.
+    bool makeRoom(std::size_t size)
+    {
+        if (grow == nullptr || !*grow)
+            return false;
+        const auto used = static_cast<std::size_t>(out - block);
+        std::size_t capacity = 0;
+        block = (*grow)(used, used + size + 16, capacity);
+        out = block + used;
+        end = block + capacity;
+        return static_cast<std::size_t>(end - out) >= size;
+    }
 
     MidiEvent& slot(std::int64_t)
     {
@@ -589,7 +606,8 @@ struct EncodingEvents
             return;
         if (roomyFor(event, out, end))
             out = putEvent<true>(event, out, image);
-        else if (event.encodedSize() <= end - out)
+        else if (event.encodedSize() <= end - out
+            || makeRoom(static_cast<std::size_t>(event.encodedSize())))
             out = putEvent<false>(event, out, image);
         else
             tooSmall = true;
@@ -616,7 +634,7 @@ std::size_t sievedSizeBound(std::size_t imageSize)
 }
 
 SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& sieve,
-    std::uint8_t* block, std::size_t capacity, std::size_t& written)
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, const GrowBlock& grow)
 {
     written = 0;
     const std::uint8_t* const image = buffer.cursor();
@@ -625,15 +643,18 @@ SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& siev
         notifier.notify(withPath(invalidFileText, buffer.filePath()));
         return SievedWrite::Refused;
     }
+    if (capacity < 14 && grow)
+        block = grow(0, 64, capacity);
     if (capacity < 14) {
         notifier.notify(bufferTooSmallText);
         return SievedWrite::TooSmall;
     }
-    EncodingEvents sink{sieve, block + 14, block + capacity, false, 0, MidiEvent()};
+    EncodingEvents sink{sieve, block + 14, block + capacity, false, 0, MidiEvent(), block, &grow};
     std::uint16_t tracksWritten = 0;
     for (std::int32_t i = 0; i < header.trackCount; ++i) {
-        std::uint8_t* const chunk = sink.out;
-        if (sink.end - chunk < 8)
+        // An offset: the block may move as it grows.
+        const auto chunk = static_cast<std::size_t>(sink.out - sink.block);
+        if (sink.end - sink.out < 8 && !sink.makeRoom(8))
             sink.tooSmall = true;
         else
             sink.out += 8;
@@ -643,8 +664,9 @@ SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& siev
             return SievedWrite::Refused;
         }
         if (!sink.tooSmall) {
-            std::memcpy(chunk, "MTrk", 4);
-            putBigEndian(chunk + 4, static_cast<std::uint32_t>(sink.out - chunk - 8));
+            std::uint8_t* const at = sink.block + chunk;
+            std::memcpy(at, "MTrk", 4);
+            putBigEndian(at + 4, static_cast<std::uint32_t>(sink.out - at - 8));
         }
         ++tracksWritten;
     }
@@ -657,6 +679,7 @@ SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& siev
         return SievedWrite::TooSmall;
     }
     // The header as `Song::write` makes it.
+    block = sink.block;
     std::memcpy(block, "MThd", 4);
     putBigEndian(block + 4, 6);
     block[8] = 0;

@@ -6,6 +6,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -203,13 +204,20 @@ bool scanSongTitle(MidiBuffer& buffer, Notifier& notifier, std::string& title);
 /// What `writeSieved` came to.
 enum class SievedWrite { Written, Refused, TooSmall };
 
+/// Gives a block of at least `atLeast` bytes (its size in `capacity`) that starts with the
+/// first `used` bytes of the block it replaces; throws `std::bad_alloc` when there is none.
+using GrowBlock =
+    std::function<std::uint8_t*(std::size_t used, std::size_t atLeast, std::size_t& capacity)>;
+
 /// Reads a file image as `Song::read` does and, in the same pass and keeping no events,
 /// encodes what `Song::write` would write for it once `sieve` deleted its events: a clean that
 /// only deletes. `block` holds `capacity` bytes; `sievedSizeBound` of the image's size is
-/// always enough. `Refused` after the reader's one message, `TooSmall` after "Internal midi
-/// buffer too small!" (the song was valid); on `Written`, `written` bytes hold the song.
+/// always enough, and where `grow` is given, it is asked for more when needed (the song is
+/// then in the block it gave last). `Refused` after the reader's one message, `TooSmall` after
+/// "Internal midi buffer too small!" (the song was valid); on `Written`, `written` bytes hold
+/// the song.
 SievedWrite writeSieved(MidiBuffer& buffer, Notifier& notifier, EventSieve& sieve,
-    std::uint8_t* block, std::size_t capacity, std::size_t& written);
+    std::uint8_t* block, std::size_t capacity, std::size_t& written, const GrowBlock& grow = {});
 /// Bytes that always hold what `writeSieved` writes for an image of `imageSize` bytes.
 std::size_t sievedSizeBound(std::size_t imageSize);
 

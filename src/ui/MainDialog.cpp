@@ -398,6 +398,8 @@ namespace {
 
 std::optional<DropChoice> dropChoiceOf(const QDropEvent* event)
 {
+    if (!event->possibleActions().testFlag(Qt::CopyAction))
+        return std::nullopt;
     std::vector<DroppedPath> paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         QString local = url.isLocalFile() ? url.toLocalFile() : QString();
@@ -415,11 +417,14 @@ void MainDialog::dragEnterEvent(QDragEnterEvent* event)
 
 void MainDialog::dragMoveEvent(QDragMoveEvent* event)
 {
-    // Refused drags keep the "no" cursor.
-    if (dropChoiceOf(event))
-        event->acceptProposedAction();
-    else
+    // Refused drags keep the "no" cursor. Accepted ones are copies whatever the source
+    // proposes: a source told of a move may delete its files.
+    if (dropChoiceOf(event)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
         event->ignore();
+    }
 }
 
 void MainDialog::dropEvent(QDropEvent* event)
@@ -429,7 +434,8 @@ void MainDialog::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
     openFolder(std::move(choice->folder));
     if (m_fileList) {
         for (std::size_t row = 0; row < m_entries.size(); ++row)

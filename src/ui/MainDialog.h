@@ -49,6 +49,8 @@ struct MainDialogServices
     /// Opens `document` (a name relative to `directory`) with the desktop's viewer; false when
     /// no program could be started for it.
     std::function<bool(const QString& directory, const QString& document)> openDocument;
+    /// Asks `question` with Yes and No (No the default); true on Yes.
+    std::function<bool(QWidget* parent, const QString& question)> confirm;
     /// How long a run goes on before its progress window opens.
     int progressDelayMs = 500;
 };

@@ -14,9 +14,7 @@
 #include "ui/controls/ColumnListView.h"
 
 #include <QAction>
-#include <QHelpEvent>
 #include <QMenu>
-#include <QToolTip>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,35 +28,6 @@ QString qs(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-/// Answers tool-tip requests of a widget with a function.
-class ToolTipFilter : public QObject
-{
-public:
-    ToolTipFilter(QWidget* watched, std::function<QString(const QPoint&)> text)
-        : QObject(watched)
-        , m_text(std::move(text))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() != QEvent::ToolTip)
-            return false;
-        auto* help = static_cast<QHelpEvent*>(event);
-        QString text = m_text(help->pos());
-        if (text.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), text);
-        return true;
-    }
-
-private:
-    std::function<QString(const QPoint&)> m_text;
-};
-
 } // namespace
 
 void MainDialog::setUpFileListCommands()
@@ -71,10 +40,9 @@ void MainDialog::setUpFileListCommands()
         return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
-    // A file with a backup says so when the pointer rests on its row, and to assistive
-    // technology as the row's description; the texts stay as they are.
-    new ToolTipFilter(m_fileList->viewport(),
-        [this](const QPoint& position) { return backupNote(m_fileList->indexAt(position).row()); });
+    // A file with a backup says so when the pointer rests on its row (other rows show a cut
+    // cell's whole text), and to assistive technology as the row's description.
+    m_fileList->rowToolTip = [this](int row) { return backupNote(row); };
     m_fileList->setRowDescriber([this](int row) { return backupNote(row); });
 }
 
@@ -185,6 +153,20 @@ void MainDialog::OnPreview()
 void MainDialog::OnRestoreOriginals()
 {
     std::vector<std::size_t> rows = selectedRows();
+    // Restoring replaces the songs and removes their backups: asked first.
+    const auto restorable = std::ranges::count_if(rows, [this](std::size_t row) {
+        return row < m_entries.size() && hasBackup(*m_services.files, m_entries[row].fullPath);
+    });
+    if (restorable > 0 && m_services.confirm) {
+        const QString question = restorable == 1
+            ? qs(Texts::RestoreQuestionOne.pick())
+            : qs(Texts::RestoreQuestionMany.pick()).arg(restorable);
+        if (!m_services.confirm(this, question)) {
+            if (m_fileList)
+                m_fileList->setFocus();
+            return;
+        }
+    }
     RestoreRunResult result;
     std::vector<std::pair<std::size_t, std::string>> titles;
     {

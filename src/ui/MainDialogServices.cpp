@@ -5,6 +5,9 @@
 #include "ui/MainDialog.h"
 #include "ui/shell/FolderChooser.h"
 
+#include <QCoreApplication>
+#include <QMessageBox>
+
 namespace sorvanel::ui {
 
 MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifier& notifier)
@@ -41,6 +44,13 @@ MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifi
         log.setWindowTitle(QString::fromUtf8(Texts::PreviewLogCaption.pick().data(),
             static_cast<qsizetype>(Texts::PreviewLogCaption.pick().size())));
         log.exec();
+    };
+    s.confirm = [](QWidget* parent, const QString& question) {
+        QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), question,
+            QMessageBox::Yes | QMessageBox::No, parent);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     };
     s.openDocument = &openDocumentWithDesktop;
     return s;

@@ -17,8 +17,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <array>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #endif
 
@@ -49,6 +51,31 @@ unsigned modeOf(const std::string& path)
     ::stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
+
+constexpr const char* aclName = "system.posix_acl_access";
+
+/// An access list in the system's stored form: a version, then tag, permissions and id per
+/// entry. Here the owner rw-, user 4321 r--, group r--, mask r--, others r--: mode 0644.
+std::vector<char> storedAcl(std::initializer_list<std::array<unsigned, 3>> entries)
+{
+    std::vector<char> bytes;
+    auto put = [&](unsigned value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put(2, 4);
+    for (const auto& [tag, permissions, id] : entries) {
+        put(tag, 2);
+        put(permissions, 2);
+        put(id, 4);
+    }
+    return bytes;
+}
+const std::vector<char> userAcl =
+    storedAcl({{0x01, 6, ~0u}, {0x02, 4, 4321}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 4, ~0u}});
+/// A folder default that gives new files a list of their own, and others nothing.
+const std::vector<char> narrowDefaultAcl =
+    storedAcl({{0x01, 6, ~0u}, {0x02, 6, 4321}, {0x04, 4, ~0u}, {0x10, 4, ~0u}, {0x20, 0, ~0u}});
 
 /// The system's texts the messages carry.
 constexpr const char* fileExistsText = "File exists";
@@ -270,17 +297,17 @@ TEST(CleanRunPosix, RealFileSystemCases)
     struct Row
     {
         const char* what;
-        std::string name; ///< the file cleaned
+        std::vector<std::string> names; ///< the files cleaned
         std::function<void(const test::TempFolder&)> prepare;
         std::function<void(const test::TempFolder&, const RecordingNotifier&)> check;
     };
     std::vector<Row> rows = {
-        {"251-byte name", longName, [&](const test::TempFolder& f) { f.write(longName, dirty); },
+        {"251-byte name", {longName}, [&](const test::TempFolder& f) { f.write(longName, dirty); },
             [&](const test::TempFolder& f, const RecordingNotifier&) {
                 EXPECT_EQ(f.read(longName), cleaned);
                 EXPECT_EQ(f.read(longName + ".bak"), dirty);
             }},
-        {"hard link", "a.mid",
+        {"hard link", {"a.mid"},
             [](const test::TempFolder& f) {
                 fs::create_hard_link(f.path() / "a.mid", f.path() / "h.mid");
             },
@@ -288,11 +315,36 @@ TEST(CleanRunPosix, RealFileSystemCases)
                 EXPECT_EQ(f.read("a.mid"), cleaned);
                 EXPECT_EQ(f.read("h.mid"), dirty) << "other names keep the former contents";
             }},
+        {"hard links both named", {"a.mid", "h.mid", "./a.mid"},
+            [](const test::TempFolder& f) {
+                fs::create_hard_link(f.path() / "a.mid", f.path() / "h.mid");
+            },
+            [](const test::TempFolder& f, const RecordingNotifier& notifier) {
+                EXPECT_TRUE(notifier.texts.empty());
+                for (const char* name : {"a.mid", "h.mid"}) {
+                    EXPECT_EQ(f.read(name), cleaned) << name;
+                    EXPECT_EQ(f.read(std::string(name) + ".bak"), dirty) << name;
+                }
+            }},
+        // Only what a run demonstrably left goes: a copy of bytes under a song's or backup's
+        // name. A name alike, bytes nowhere else, a file of this user's own choosing stay.
+        {"leftovers", {"a.mid"},
+            [](const test::TempFolder& f) {
+                f.write(".sorvanel~Copy0000.tmp", dirty);
+                f.write(".sorvanel~Unique00.tmp", hex("01 02"));
+                f.write(".sorvanel-backup", dirty);
+                f.write(".sorvanel-abc123", dirty);
+            },
+            [](const test::TempFolder& f, const RecordingNotifier&) {
+                EXPECT_EQ(f.names(),
+                    (std::vector<std::string>{".sorvanel-abc123", ".sorvanel-backup",
+                        ".sorvanel~Unique00.tmp", "a.mid", "a.mid.bak"}));
+            }},
     };
 #ifndef _WIN32
     rows.insert(rows.end(),
         {
-            {"owner", "a.mid",
+            {"owner", {"a.mid"},
                 [](const test::TempFolder& f) {
                     if (::geteuid() == 0) {
                         ASSERT_EQ(::chown((f / "a.mid").c_str(), 1000, 1000), 0);
@@ -310,14 +362,14 @@ TEST(CleanRunPosix, RealFileSystemCases)
                         EXPECT_EQ(info.st_gid, 1000u) << name;
                     }
                 }},
-            {"pipe", "p.mid",
+            {"pipe", {"p.mid"},
                 [](const test::TempFolder& f) { ::mkfifo((f / "p.mid").c_str(), 0600); },
                 [](const test::TempFolder& f, const RecordingNotifier& notifier) {
                     EXPECT_EQ(notifier.texts,
                         std::vector<std::string>{
                             "Cannot read \"" + (f / "p.mid") + "\": it is not a regular file"});
                 }},
-            {"link", "l.mid",
+            {"link", {"l.mid"},
                 [](const test::TempFolder& f) {
                     fs::create_directory(f.path() / "sub");
                     f.write("sub/s.mid", dirty);
@@ -329,6 +381,46 @@ TEST(CleanRunPosix, RealFileSystemCases)
                     EXPECT_EQ(f.read("sub/s.mid.bak"), dirty);
                     EXPECT_FALSE(fs::exists(f.path() / "l.mid.bak"));
                 }},
+            {"link to a backup", {"l.mid"},
+                [](const test::TempFolder& f) {
+                    f.write("a.mid.bak", dirty);
+                    fs::create_symlink("a.mid.bak", f.path() / "l.mid");
+                },
+                [](const test::TempFolder& f, const RecordingNotifier& notifier) {
+                    EXPECT_EQ(f.read("a.mid.bak"), dirty);
+                    EXPECT_EQ(f.names().size(), 3u);
+                    ASSERT_EQ(notifier.texts.size(), 1u);
+                    EXPECT_NE(
+                        notifier.texts[0].find("which is not a song file"), std::string::npos);
+                }},
+            {"access list", {"a.mid", "b.mid"},
+                [](const test::TempFolder& f) {
+                    ::chmod((f / "a.mid").c_str(), 0644);
+                    ASSERT_EQ(::setxattr((f / "a.mid").c_str(), aclName, userAcl.data(),
+                                  userAcl.size(), 0),
+                        0);
+                    // What the folder gives new files neither adds to nor takes from a song.
+                    ASSERT_EQ(::setxattr(f.path().c_str(), "system.posix_acl_default",
+                                  narrowDefaultAcl.data(), narrowDefaultAcl.size(), 0),
+                        0);
+                    f.write("b.mid", dirty);
+                    ::chmod((f / "b.mid").c_str(), 0644);
+                    ::removexattr((f / "b.mid").c_str(), aclName);
+                    ::chmod((f / "b.mid").c_str(), 0644);
+                },
+                [](const test::TempFolder& f, const RecordingNotifier& notifier) {
+                    EXPECT_TRUE(notifier.texts.empty());
+                    EXPECT_EQ(f.read("a.mid"), cleaned);
+                    EXPECT_EQ(modeOf(f / "a.mid"), modeOf(f / "a.mid.bak"));
+                    std::vector<char> acl(256);
+                    ssize_t size = ::getxattr((f / "a.mid").c_str(), aclName, acl.data(), 256);
+                    ASSERT_GT(size, 0);
+                    acl.resize(static_cast<std::size_t>(size));
+                    EXPECT_EQ(acl, userAcl);
+                    EXPECT_EQ(f.read("b.mid"), cleaned);
+                    EXPECT_EQ(modeOf(f / "b.mid"), 0644u);
+                    EXPECT_LT(::getxattr((f / "b.mid").c_str(), aclName, nullptr, 0), 0);
+                }},
         });
 #endif
     for (const Row& row : rows) {
@@ -338,10 +430,17 @@ TEST(CleanRunPosix, RealFileSystemCases)
         row.prepare(folder);
         NativeFileOps files;
         RecordingNotifier notifier;
-        cleanOne(folder, row.name, files, notifier);
+        std::vector<MidiFileEntry> entries;
+        std::vector<std::size_t> all;
+        for (const std::string& name : row.names) {
+            all.push_back(entries.size());
+            entries.push_back({folder / name, name, {}});
+        }
+        cleanFiles(entries, all, deleteControllers(), files, notifier, Language::English);
         row.check(folder, notifier);
         for (const std::string& name : folder.names())
-            EXPECT_FALSE(name.starts_with(".sorvanel-")) << name << " was left behind";
+            EXPECT_FALSE(isTemporaryName(name) && name != ".sorvanel~Unique00.tmp")
+                << name << " was left behind";
     }
 }
 

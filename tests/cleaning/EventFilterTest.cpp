@@ -597,6 +597,22 @@ TEST(CleanWhileReading, MatchesReadCleanWrite)
                       written, streamedCounts),
             SievedWrite::TooSmall);
         EXPECT_EQ(tooSmall.texts, std::vector<std::string>{bufferTooSmallText});
+
+        // From an empty block that grows as it is written, a byte at a time where it can:
+        // the same bytes, and only where it must, the block moves.
+        MidiBuffer grown(image.data(), static_cast<std::int32_t>(image.size()), testPath);
+        std::vector<Bytes> blocks(1);
+        const GrowBlock grow = [&](std::size_t used, std::size_t atLeast, std::size_t& size) {
+            EXPECT_GT(atLeast, blocks.back().size());
+            blocks.push_back(Bytes(blocks.back().begin(), blocks.back().begin() + used));
+            blocks.back().resize(size = atLeast);
+            return blocks.back().data();
+        };
+        EXPECT_EQ(cleanWhileReading(
+                      grown, notifier, options, blocks[0].data(), 0, written, streamedCounts, grow),
+            SievedWrite::Written);
+        EXPECT_EQ(
+            toHex(Bytes(blocks.back().begin(), blocks.back().begin() + written)), toHex(expected));
     }
 }
 

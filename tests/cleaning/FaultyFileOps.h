@@ -19,7 +19,8 @@ struct Killed
 /// numbered `failAt` or `killAt` (counted from 0 over all steps of all operations) the way the
 /// system would: reading a file is an open and a read, writing a temporary file is a create,
 /// a write (where a full disk shows), a flush when asked for and a close; following a link,
-/// the writability check, making the backup, each rename and each folder's sync are one step.
+/// the writability check, a second name for the backup, each rename, moving to the trash and
+/// each folder's sync are one step.
 /// A failing operation throws `FileError` and, like the real one, leaves nothing behind. A
 /// kill throws `Killed` once the step has had its effect (before it, for the first steps of a
 /// write or read) and leaves the files as they are: every later call throws `Killed` again
@@ -45,6 +46,8 @@ public:
     /// When set, `kindOf` answers "missing" for these paths: a backup that appears after the
     /// test.
     std::function<bool(const std::string&)> hideFromKindOf;
+    /// When set, called with each step's number before the step: another program at work.
+    std::function<void(int)> beforeStep;
 
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override
     {
@@ -61,9 +64,9 @@ public:
         return m_inner.kindOf(path);
     }
 
-    std::optional<FileIdentity> identify(const std::string& path) noexcept override
+    std::optional<FileFacts> examine(const std::string& path) noexcept override
     {
-        return m_inner.identify(path);
+        return m_inner.examine(path);
     }
 
     std::string resolveLinks(const std::string& path) override
@@ -94,13 +97,12 @@ public:
         return path;
     }
 
-    bool makeBackup(const std::string& path, const std::string& backupPath,
-        const std::uint8_t* former, std::size_t formerSize) override
+    bool linkNoReplace(const std::string& from, const std::string& to) override
     {
-        step("backup", path + " -> " + backupPath, EIO);
-        bool kept = m_inner.makeBackup(path, backupPath, former, formerSize);
+        step("backup", from + " -> " + to, EIO);
+        bool linked = m_inner.linkNoReplace(from, to);
         survive();
-        return kept;
+        return linked;
     }
 
     void renameNoReplace(const std::string& from, const std::string& to) override
@@ -124,11 +126,11 @@ public:
             m_inner.removeQuietly(path);
     }
 
-    void removeLeftovers(const std::string& folder) noexcept override
+    void moveToTrash(const std::string& path) override
     {
-        log.push_back("remove-leftovers " + folder);
-        if (!m_dead)
-            m_inner.removeLeftovers(folder);
+        step("trash", path, EXDEV);
+        m_inner.moveToTrash(path);
+        survive();
     }
 
     void syncFolder(const std::string& folder) override
@@ -152,6 +154,8 @@ private:
     {
         if (m_dead)
             throw Killed();
+        if (beforeStep)
+            beforeStep(steps);
         log.push_back(what + " " + path);
         stepsTaken.push_back(log.back());
         int number = steps++;

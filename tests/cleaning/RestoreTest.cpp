@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 namespace sorvanel {
@@ -81,6 +82,68 @@ TEST(Restore, GivesBackTheBackupsAndPassesOverFilesWithout)
     EXPECT_EQ(folder.files.syncCount, 1u) << "nothing renamed, nothing to sync";
 }
 
+// Each row restores a.mid after `prepare`; what the restore may not lose stays.
+TEST(Restore, KeepsWhatTheUserMadeAndGivesBackGoneNames)
+{
+    const Bytes edited = {7, 7};
+    struct Row
+    {
+        const char* what;
+        std::function<void(FilesAndOthers&)> prepare;
+        ChangedFiles changed;
+        Bytes song; ///< a.mid afterwards; empty: gone
+        bool restored;
+        const char* message; ///< nullptr: none
+    };
+    const Row rows[] = {
+        {"written after its clean", [&](FilesAndOthers& f) { f.save("/songs/a.mid", edited); },
+            ChangedFiles::Keep, edited, false,
+            "\"/songs/a.mid\" was changed after it was cleaned and was not restored."},
+        {"written after its clean, to the trash",
+            [&](FilesAndOthers& f) { f.save("/songs/a.mid", edited); }, ChangedFiles::ToTrash,
+            former, true, nullptr},
+        {"written after its clean, no trash",
+            [&](FilesAndOthers& f) {
+                f.save("/songs/a.mid", edited);
+                f.hasTrash = false;
+            },
+            ChangedFiles::ToTrash, edited, false, "Cannot move to the trash"},
+        {"name gone", [](FilesAndOthers& f) { f.files.erase("/songs/a.mid"); }, ChangedFiles::Keep,
+            former, true, nullptr},
+        {"empty backup", [](FilesAndOthers& f) { f.files["/songs/a.mid.bak"] = {}; },
+            ChangedFiles::Keep, cleanedBytes, false, nullptr},
+        {"write-protected", [](FilesAndOthers& f) { f.readOnly.insert("/songs/a.mid"); },
+            ChangedFiles::Keep, cleanedBytes, false, "Cannot write \"/songs/a.mid\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Folder folder;
+        folder.add("a.mid");
+        row.prepare(folder.files);
+        const Bytes backupBefore = folder.files.files.at("/songs/a.mid.bak");
+        RecordingNotifier notifier;
+        RestoreRunResult result = restoreFiles(
+            folder.entries, {0}, folder.files, notifier, Language::English, {}, row.changed);
+        EXPECT_EQ(folder.files.files.at("/songs/a.mid"), row.song);
+        EXPECT_EQ(result.restoredRows.size(), row.restored ? 1u : 0u);
+        if (!row.restored) {
+            EXPECT_EQ(folder.files.files.at("/songs/a.mid.bak"), backupBefore);
+        }
+        if (row.changed == ChangedFiles::ToTrash && row.restored) {
+            EXPECT_EQ(folder.files.trash.at("/songs/a.mid"), edited);
+        }
+        EXPECT_EQ(result.changedRows.size(),
+            row.song == edited && row.message != nullptr && row.changed == ChangedFiles::Keep ? 1u
+                                                                                              : 0u);
+        if (row.message == nullptr) {
+            EXPECT_TRUE(notifier.texts.empty()) << notifier.texts[0];
+        } else {
+            ASSERT_EQ(notifier.texts.size(), 1u);
+            EXPECT_TRUE(notifier.texts[0].starts_with(row.message)) << notifier.texts[0];
+        }
+    }
+}
+
 TEST(Restore, ProgressCanStopBetweenFiles)
 {
     Folder folder;
@@ -141,7 +204,8 @@ TEST(RestoreFaults, AFailedRenameLeavesBothNamesAsTheyWere)
         EXPECT_NE(notifier.texts[0].find("Injected"), std::string::npos);
         ASSERT_LT(failAt, 10) << "the sweep does not end";
     }
-    EXPECT_EQ(failedKinds, (std::set<std::string>{"resolve", "rename-replace", "sync"}));
+    EXPECT_EQ(failedKinds,
+        (std::set<std::string>{"resolve", "check-writable", "rename-replace", "sync"}));
 }
 
 } // namespace

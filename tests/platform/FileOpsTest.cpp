@@ -163,20 +163,22 @@ TEST(FileOps, KindOfNamesWhatHoldsTheName)
         EXPECT_EQ(files.kindOf(folder / row.name), row.kind) << row.name;
 }
 
-TEST(FileOps, RemovesOnlyOldLeftoversOfItsOwnName)
+TEST(FileOps, TemporaryNamesAreNoNamesPeoplePickAndFoldersFlush)
 {
+    // What a user or another program may name a file is never taken for one of ours.
+    for (const char* name : {".sorvanel-Old123", ".sorvanel-backup", ".sorvanel-config",
+             ".sorvanel~Old12345.tmp.mid", ".sorvanel~Old1234.tmp", "a.mid"})
+        EXPECT_FALSE(isTemporaryName(name)) << name;
+    EXPECT_TRUE(isTemporaryName(".sorvanel~Old12345.tmp"));
+    for (std::uint64_t random : {0ull, 61ull, ~0ull})
+        EXPECT_TRUE(isTemporaryName(temporaryName(random))) << temporaryName(random);
+    EXPECT_NE(temporaryName(1), temporaryName(2));
+
     test::TempFolder folder;
-    const char* names[] = {".sorvanel-Old123", ".sorvanel-New123", ".sorvanel-Old1234", "Old.mid"};
-    for (const char* name : names)
-        folder.write(name, {});
-    auto twoDaysAgo = fs::file_time_type::clock::now() - std::chrono::hours(48);
-    for (const char* name : {".sorvanel-Old123", ".sorvanel-Old1234", "Old.mid"})
-        fs::last_write_time(folder.path() / name, twoDaysAgo);
+    folder.write("a.mid", {1});
     NativeFileOps files;
-    files.removeLeftovers(folder.path().string());
-    EXPECT_EQ(folder.names(),
-        (std::vector<std::string>{".sorvanel-New123", ".sorvanel-Old1234", "Old.mid"}));
     files.syncFolder(folder.path().string());
+    files.syncFolder(folder / "a.mid"); // through a file written there
     EXPECT_EQ(errorOf([&] { files.syncFolder(folder / "missing"); }), ENOENT);
 }
 

@@ -1,13 +1,40 @@
 #include "support/MemoryFileOps.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <new>
 
 namespace sorvanel::test {
 
-void MemoryFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>& image)
+namespace {
+
+/// Tests write paths with "/" or the system's separator; here both are the same.
+std::string canonical(std::string path)
 {
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '\\', '/');
+#endif
+    return path;
+}
+
+} // namespace
+
+std::string MemoryFileOps::stored(const std::string& path) const
+{
+#ifdef _WIN32
+    if (files.count(path) == 0) {
+        for (const auto& [key, contents] : files)
+            if (canonical(key) == canonical(path))
+                return key;
+    }
+#endif
+    return path;
+}
+
+void MemoryFileOps::readWhole(const std::string& given, std::vector<std::uint8_t>& image)
+{
+    const std::string path = stored(given);
     if (auto error = readErrors.find(path); error != readErrors.end())
         throw FileError("Cannot read", path, error->second);
     if (readOutOfMemory.count(path) != 0)
@@ -18,16 +45,26 @@ void MemoryFileOps::readWhole(const std::string& path, std::vector<std::uint8_t>
     image = file->second;
 }
 
-EntryKind MemoryFileOps::kindOf(const std::string& path) noexcept
+EntryKind MemoryFileOps::kindOf(const std::string& given) noexcept
 {
+    const std::string path = stored(given);
     return files.count(path) != 0 ? EntryKind::File : EntryKind::Missing;
 }
 
-std::optional<FileIdentity> MemoryFileOps::identify(const std::string& path) noexcept
+std::optional<FileFacts> MemoryFileOps::examine(const std::string& given) noexcept
 {
-    if (files.count(path) == 0)
+    const std::string path = stored(given);
+    auto file = files.find(path);
+    if (file == files.end())
         return std::nullopt;
-    return FileIdentity{0, std::hash<std::string>()(path)};
+    FileFacts facts;
+    facts.identity = FileIdentity{0, std::hash<std::string>()(path)};
+    facts.size = file->second.size();
+    if (auto found = times.find(path); found != times.end()) {
+        facts.modified = found->second.modified;
+        facts.changed = found->second.changed;
+    }
+    return facts;
 }
 
 void MemoryFileOps::checkWritable(const std::string& path)
@@ -40,28 +77,20 @@ std::string MemoryFileOps::writeTemporary(
     const std::string& targetPath, const std::uint8_t* data, std::size_t size, bool)
 {
     std::string number = std::to_string(++m_temporaryCount);
-    std::string path =
-        folderOf(targetPath) + "/.sorvanel-" + std::string(6 - number.size(), '0') + number;
+    std::string path = folderOf(targetPath) + "/" + temporaryName(std::stoull(number));
     files[path].assign(data, data + size);
+    times[path] = {++clock, clock};
     return path;
 }
 
-bool MemoryFileOps::makeBackup(const std::string& path, const std::string& backupPath,
-    const std::uint8_t* former, std::size_t formerSize)
+bool MemoryFileOps::linkNoReplace(const std::string& from, const std::string& to)
 {
-    if (files.count(backupPath) != 0)
-        throw FileError("Cannot make the backup", backupPath, EEXIST);
-    switch (backupBy) {
-    case Backup::SecondName:
-        files[backupPath] = files.at(path);
-        return true;
-    case Backup::Move:
-        renameReplace(path, backupPath);
+    if (backupBy != Backup::SecondName)
         return false;
-    case Backup::Copy:
-        files[backupPath].assign(former, former + formerSize);
-        return true;
-    }
+    if (files.count(to) != 0)
+        throw FileError("Cannot make the backup", to, EEXIST);
+    files[to] = files.at(from);
+    times[to] = {times[from].modified, ++clock};
     return true;
 }
 
@@ -80,11 +109,27 @@ void MemoryFileOps::renameReplace(const std::string& from, const std::string& to
     std::vector<std::uint8_t> contents = std::move(file->second);
     files.erase(file);
     files[to] = std::move(contents);
+    Times moved = times[from];
+    times.erase(from);
+    moved.changed = ++clock;
+    times[to] = moved;
 }
 
-void MemoryFileOps::removeQuietly(const std::string& path) noexcept
+void MemoryFileOps::moveToTrash(const std::string& path)
 {
+    auto file = files.find(path);
+    if (!hasTrash || file == files.end())
+        throw FileError("Cannot move to the trash", path, hasTrash ? ENOENT : EXDEV);
+    trash[path] = std::move(file->second);
+    files.erase(file);
+    times.erase(path);
+}
+
+void MemoryFileOps::removeQuietly(const std::string& given) noexcept
+{
+    const std::string path = stored(given);
     files.erase(path);
+    times.erase(path);
 }
 
 void MemoryFileOps::syncFolder(const std::string& folder)
@@ -97,10 +142,10 @@ void MemoryFileOps::syncFolder(const std::string& folder)
 std::vector<FolderItem> MemoryFileOps::listFolder(const std::string& folder)
 {
     std::vector<FolderItem> items;
-    std::string prefix = folder + pathSeparator;
-    for (const auto& [path, contents] : files) {
-        if (path.rfind(prefix, 0) != 0
-            || path.find_first_of(pathSeparators, prefix.size()) != std::string::npos)
+    std::string prefix = canonical(folder) + "/";
+    for (const auto& [stored, contents] : files) {
+        const std::string path = canonical(stored);
+        if (path.rfind(prefix, 0) != 0 || path.find('/', prefix.size()) != std::string::npos)
             continue;
         FolderItem item;
         item.name = path.substr(prefix.size());

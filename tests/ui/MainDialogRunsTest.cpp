@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolTip>
 
 #include <atomic>
 #include <cerrno>
@@ -138,6 +140,8 @@ struct Harness
     std::vector<std::vector<std::string>> previewLogs;
     std::unique_ptr<MainDialog> dialog;
     int progressDelayMs = ProgressRun::defaultShowAfterMs;
+    QStringList questions;
+    bool confirmAnswer = true;
 
     explicit Harness(std::string_view language = "E")
     {
@@ -169,6 +173,10 @@ struct Harness
         };
         s.openDocument = [](const QString&, const QString&) { return true; };
         s.progressDelayMs = progressDelayMs;
+        s.confirm = [this](QWidget*, const QString& question) {
+            questions << question;
+            return confirmAnswer;
+        };
         dialog = std::make_unique<MainDialog>(s);
         dialog->show();
         dialog->OnSelectFolder();
@@ -259,6 +267,29 @@ private slots:
         QTEST(menuItems(dialog), "items");
     }
 
+    void toolTipsTellOfBackupsAndCutTitles()
+    {
+        Harness h;
+        const QString longTitle =
+            "A title far longer than the title column is wide, " + QString(60, 'x');
+        writeFile(h.path("a.mid"), song("A"));
+        writeFile(h.path("a.mid.bak"), song("Old"));
+        writeFile(h.path("b.mid"), song(longTitle.toStdString()));
+        MainDialog& dialog = h.open();
+        ColumnListView* list = dialog.fileList();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto tipAt = [list](int row, int column) {
+            QRect cell = list->visualRect(list->model()->index(row, column));
+            QHelpEvent tip(
+                QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+            QApplication::sendEvent(list->viewport(), &tip);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QCOMPARE(tipAt(1, 0), QString());
+        QCOMPARE(tipAt(0, 1), "Backup of the original: a.mid.bak");
+        QCOMPARE(tipAt(1, 1), longTitle);
+    }
+
     void previewWritesNothing()
     {
         Harness h;
@@ -298,7 +329,17 @@ private slots:
         MainDialog& dialog = h.open();
         QCOMPARE(rowTexts(dialog), QStringList({"a.mid|New", "b.mid|B"}));
         dialog.fileList()->SelectAllRows();
+        // Asked first, naming how many songs have a backup; No leaves everything as it is.
+        h.confirmAnswer = false;
         dialog.restoreAction()->trigger();
+        QVERIFY(QFile::exists(h.path("a.mid.bak")));
+        QVERIFY(h.logs.empty());
+        QCOMPARE(dialog.fileList()->GetSelectedCount(), 2);
+        h.confirmAnswer = true;
+        dialog.restoreAction()->trigger();
+        QCOMPARE(h.questions.size(), 2);
+        QVERIFY2(h.questions[0].startsWith("1 song gets its backup's bytes back"),
+            qPrintable(h.questions[0]));
         QCOMPARE(readFile(h.path("a.mid")), asBytes(old));
         QVERIFY(!QFile::exists(h.path("a.mid.bak")));
         QCOMPARE(h.logs,

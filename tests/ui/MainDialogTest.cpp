@@ -121,22 +121,28 @@ QPushButton* button(const MainDialog& dialog, int id)
     return dialog.controlAs<QPushButton>(id);
 }
 
-/// Drags `paths` over the window and drops them there when it accepts; whether it did.
+/// Drags `paths` over the window, offered to be moved or copied, and drops them there when it
+/// accepts; whether it did. A drop must be answered as a copy: a file manager deletes files it
+/// was told were moved.
 bool dragAndDrop(MainDialog& dialog, const QStringList& paths)
 {
+    constexpr Qt::DropActions offered = Qt::MoveAction | Qt::CopyAction;
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& path : paths)
         urls << (path.startsWith('/') ? QUrl::fromLocalFile(path) : QUrl(path));
     data.setUrls(urls);
     const QPoint middle = dialog.rect().center();
-    QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(middle, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    enter.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(&dialog, &enter);
     if (!enter.isAccepted())
         return false;
-    QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(middle, offered, &data, Qt::LeftButton, Qt::NoModifier);
+    drop.setDropAction(Qt::MoveAction);
     QApplication::sendEvent(&dialog, &drop);
-    return drop.isAccepted();
+    return enter.dropAction() == Qt::CopyAction && drop.isAccepted()
+        && drop.dropAction() == Qt::CopyAction;
 }
 
 } // namespace

@@ -488,21 +488,28 @@ bool ColumnListView::viewportEvent(QEvent* event)
 {
     if (event->type() != QEvent::ToolTip)
         return QTreeView::viewportEvent(event);
-    // A cell whose text is cut shows the whole of it.
     auto* help = static_cast<QHelpEvent*>(event);
-    const QModelIndex index = indexAt(help->pos());
-    QString whole;
-    if (index.isValid() && index.column() < m_columnCount) {
-        whole = drawableText(rowTexts(index.row())[static_cast<std::size_t>(index.column())]);
-        const int width = header()->sectionSize(index.column()) - 2 * m_textMargin;
-        if (viewport()->fontMetrics().horizontalAdvance(whole) <= width)
-            whole.clear();
-    }
-    if (whole.isEmpty())
+    const QString text = toolTipAt(help->pos());
+    if (text.isEmpty())
         QToolTip::hideText();
     else
-        QToolTip::showText(help->globalPos(), whole, viewport(), visualRect(index));
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(indexAt(help->pos())));
     return true;
+}
+
+QString ColumnListView::toolTipAt(const QPoint& position) const
+{
+    const QModelIndex index = indexAt(position);
+    if (!index.isValid())
+        return {};
+    if (rowToolTip)
+        if (QString text = rowToolTip(index.row()); !text.isEmpty())
+            return text;
+    if (index.column() >= m_columnCount)
+        return {};
+    QString whole = drawableText(rowTexts(index.row())[static_cast<std::size_t>(index.column())]);
+    const int width = header()->sectionSize(index.column()) - 2 * m_textMargin;
+    return viewport()->fontMetrics().horizontalAdvance(whole) <= width ? QString() : whole;
 }
 
 void ColumnListView::paintEvent(QPaintEvent* event)

@@ -91,6 +91,11 @@ public:
     /// The texts the provider gives for `row` now, one per text buffer.
     std::vector<QString> rowTexts(int row) const;
 
+    /// The tool tip of a row, asked first when the pointer rests on it; when it gives none, a
+    /// cell whose text is cut shows the whole of it.
+    std::function<QString(int row)> rowToolTip;
+    /// The tool tip for the point `position` of the viewport, empty when there is none.
+    QString toolTipAt(const QPoint& position) const;
     /// Describes rows to assistive technology, in addition to their texts.
     void setRowDescriber(RowDescriber describer) { m_describer = std::move(describer); }
     /// Shows the tool tip the row with the focus mark has under the pointer, at the row (the
