@@ -161,6 +161,8 @@ void MainDialog::OnInitDialog()
         // Column 1 takes the rest of the list's width whenever that changes, also when a
         // vertical scroll bar comes or goes, so that one never brings a horizontal one along.
         m_fileList->header()->setStretchLastSection(true);
+        // Songs of sub-folders are named by their path from the folder.
+        m_fileList->setPathColumn(0);
     }
 
     QWidget* selectAll = control(SelectAllButton);

@@ -52,6 +52,28 @@ private slots:
         QCOMPARE(fitTextTo(text, width, measure), expected);
     }
 
+    void fitsPathsInTheirMiddle_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("fits") << "ab/cd" << 50 << "ab/cd";
+        QTest::newRow("cut in front of the name") << "ab/cd/ef" << 70 << "ab/.../ef";
+        QTest::newRow("one folder letter left") << "abc/de" << 46 << "a.../de";
+        QTest::newRow("only the dots before the name") << "abc/de" << 36 << ".../de";
+        QTest::newRow("not even that: the name alone") << "abc/de" << 35 << "de";
+        QTest::newRow("the name cut at its end") << "abc/defg" << 30 << "de...";
+        QTest::newRow("Windows separator") << "ab\\cd\\ef" << 70 << "ab\\...\\ef";
+        QTest::newRow("no folder: cut at the end") << "abcd" << 39 << "abc...";
+    }
+
+    void fitsPathsInTheirMiddle()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, width);
+        QTEST(fitPathTo(path, width, measure), "expected");
+    }
+
     void drawsNoControlCharacters_data()
     {
         QTest::addColumn<QString>("text");

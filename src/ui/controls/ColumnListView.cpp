@@ -402,6 +402,12 @@ void ColumnListView::DrawColumnSeparator(QPainter& dc, const QRect& cell, bool s
 
 std::optional<QString> ColumnListView::FitText(QPainter& dc, const QString& text, int width) const
 {
+    return fitCell(dc, text, width, false);
+}
+
+std::optional<QString> ColumnListView::fitCell(
+    QPainter& dc, const QString& text, int width, bool path) const
+{
     // The box must not open inside a paint; it follows as soon as the paint is over.
     auto report = [this](std::string_view message) {
         QTimer::singleShot(
@@ -409,8 +415,10 @@ std::optional<QString> ColumnListView::FitText(QPainter& dc, const QString& text
     };
     try {
         QFontMetrics metrics(dc.font());
-        return fitTextTo(text, width,
-            [&metrics](QStringView piece) { return metrics.horizontalAdvance(piece.toString()); });
+        auto measure = [&metrics](QStringView piece) {
+            return metrics.horizontalAdvance(piece.toString());
+        };
+        return path ? fitPathTo(text, width, measure) : fitTextTo(text, width, measure);
     } catch (const std::bad_alloc&) {
         report(Texts::NotEnoughFreeMemory);
     } catch (...) {
@@ -454,7 +462,10 @@ void ColumnListView::drawRow(
         if (m_columnTexts && i < m_columnCount) {
             const QString text = drawableText((*m_columnTexts)[static_cast<std::size_t>(i)]);
             if (!text.isEmpty()) {
-                if (std::optional<QString> fitted = FitText(*painter, text, textRect.width())) {
+                std::optional<QString> fitted = i == m_pathColumn
+                    ? fitCell(*painter, text, textRect.width(), true)
+                    : FitText(*painter, text, textRect.width());
+                if (fitted) {
                     painter->setPen(textColour);
                     painter->drawText(textRect,
                         static_cast<int>(m_model->alignmentOf(i)) | Qt::TextSingleLine

@@ -60,6 +60,9 @@ public:
     int GetColumnCount() const;
     /// Replaces a column's heading.
     void SetColumnHeading(int column, const QString& heading);
+    /// Makes the texts of `column` paths, cut in their middle so that their last part stays
+    /// whole; −1 for none.
+    void setPathColumn(int column) { m_pathColumn = column; }
 
     /// Adds an empty row before `row` (at the end when out of range); returns its index.
     int InsertItem(int row, quintptr itemData = 0);
@@ -133,6 +136,8 @@ private:
     friend class ColumnListModel;
 
     bool fillTexts(int row, std::span<QString> texts) const;
+    /// `FitText`, for a path with `path`.
+    std::optional<QString> fitCell(QPainter& dc, const QString& text, int width, bool path) const;
     /// Whether a click at `y` reaches the rows; else it only focuses the list.
     bool clickReachesRows(int y) const;
     bool takesOnlyFocus(QMouseEvent* event);
@@ -146,6 +151,7 @@ private:
     bool m_verticalLines = false;
     bool m_horizontalLines = false;
     int m_textMargin = 0;
+    int m_pathColumn = -1;
     // Refilled for every row drawn; absent when `Configure` could not make them.
     mutable std::unique_ptr<std::vector<QString>> m_columnTexts;
     bool m_swallowingClick = false;

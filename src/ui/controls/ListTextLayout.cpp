@@ -22,6 +22,22 @@ QString fitTextTo(const QString& text, int width, const TextMeasure& measure)
     return text.first(fittingPrefixLength(text, width, measure)) + ellipsis.toString();
 }
 
+QString fitPathTo(const QString& path, int width, const TextMeasure& measure)
+{
+    if (path.isEmpty() || measure(path) <= width)
+        return path;
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    if (cut <= 0)
+        return fitTextTo(path, width, measure);
+    const QStringView tail = QStringView(path).sliced(cut);
+    const int tailWidth = measure(tail);
+    if (measure(ellipsis) + tailWidth > width)
+        return fitTextTo(path.sliced(cut + 1), width, measure);
+    const QStringView folders = QStringView(path).first(cut);
+    return folders.first(fittingPrefixLength(folders, width - tailWidth, measure)).toString()
+        + ellipsis.toString() + tail.toString();
+}
+
 QString drawableText(const QString& text)
 {
     auto isControl = [](QChar c) { return c.category() == QChar::Other_Control; };

@@ -29,6 +29,11 @@ qsizetype fittingPrefixLength(QStringView text, int width, const TextMeasure& me
 /// `fittingPrefixLength` characters followed by "...", or just "..." when nothing else fits.
 QString fitTextTo(const QString& text, int width, const TextMeasure& measure);
 
+/// As `fitTextTo` for a relative path ("folder/sub/song.mid"): the cut goes in its middle, in
+/// front of its last part, so that the file's own name stays whole ("fol.../song.mid"). When
+/// not even "..." and that part fit, only the name is shown, fitted by `fitTextTo`.
+QString fitPathTo(const QString& path, int width, const TextMeasure& measure);
+
 /// The text as a cell shows it: control characters are not drawn. Trailing ones (such as the
 /// NULs that pad some stored titles) are dropped, each other one becomes a blank.
 QString drawableText(const QString& text);
