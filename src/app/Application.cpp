@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "platform/Notifier.h"
 #include "platform/qt/MessageBoxes.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "platform/qt/SingleInstance.h"
@@ -29,7 +30,7 @@ QString escapedExceptionText(std::exception_ptr failure, bool fromCommand)
     try {
         std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-        return fromUtf8(Texts::OutOfMemory);
+        return fromUtf8(outOfMemoryText);
     } catch (const std::exception& e) {
         // A file failure names its path, which is bytes as the system gave them.
         if (e.what() && *e.what())

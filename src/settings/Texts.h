@@ -159,20 +159,16 @@ inline constexpr std::string_view ErrorBoxFailed = "Unbekannter Fehler aufgetret
 inline constexpr std::string_view ManualButton = "Anleitung";
 inline constexpr std::string_view ManualDocument = "Anleitung Sorvanel.htm";
 
-// English only, shown in both languages.
-inline constexpr std::string_view InvalidMidiFileStructure =
-    "Invalid midi file structure - file: %s !";
-inline constexpr std::string_view InvalidMidiTrackStructure =
-    "Invalid midi track structure - file: %s !";
-inline constexpr std::string_view InternalBufferTooSmall = "Internal midi buffer too small!";
+// English only, shown in both languages. The reader's messages are in song/Song.h
+// (`invalidFileText`, `invalidTrackText`, `bufferTooSmallText`), below this library.
 inline constexpr std::string_view NoTitleFound = "<no title found>";
 inline constexpr std::string_view LogHeader = "File\tSysEx\tContr.\tReset";
 inline constexpr std::string_view GetUIObjectOfFailed = "GetUIObjectOf failed! hr=%lx";
 inline constexpr std::string_view InvokeCommandFailed = "InvokeCommand failed. hr=%lx";
 inline constexpr std::string_view MainWindowTitle =
     "Sorvanel  -  Delete SysEx events from midi files";
-/// Reports of an exception that escaped a window's handler.
-inline constexpr std::string_view OutOfMemory = "Out of memory.";
+/// Reports of an exception that escaped a window's handler; the one for exhausted memory is
+/// `outOfMemoryText` in platform/Notifier.h.
 inline constexpr std::string_view CommandFailed = "Command failed.";
 inline constexpr std::string_view InternalApplicationError = "Internal application error.";
 
