@@ -1,8 +1,8 @@
 #include "ui/LogDialog.h"
 
 #include "platform/qt/MessageBoxes.h"
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
 #include "ui/controls/ColumnListBox.h"
 #include "ui/controls/GrowLayout.h"
 
@@ -29,16 +29,11 @@ const ControlTemplate logControls[] = {
 constexpr int fileColumnWidth = 350;
 constexpr int countColumnWidth = 40;
 
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString askSavePathWithDialog(QWidget* parent)
 {
     // The program's working folder is where its help documents lie, often not writable.
-    return QFileDialog::getSaveFileName(parent, qs(Texts::SaveLogCaption.pick()),
-        QDir::home().filePath(QStringLiteral("Protokoll.txt")), qs(Texts::TextFiles.pick()));
+    return QFileDialog::getSaveFileName(parent, toQString(Texts::SaveLogCaption.pick()),
+        QDir::home().filePath(QStringLiteral("Protokoll.txt")), toQString(Texts::TextFiles.pick()));
 }
 
 } // namespace
@@ -65,7 +60,7 @@ QWidget* LogDialog::createCustomControl(const ControlTemplate& row)
     if (row.id != LogList)
         return TemplateDialog::createCustomControl(row);
     m_logList = new ColumnListBox(this);
-    m_logList->setAccessibleName(qs(Texts::LogListName.pick()));
+    m_logList->setAccessibleName(toQString(Texts::LogListName.pick()));
     return m_logList;
 }
 
@@ -132,8 +127,8 @@ std::optional<QString> LogDialog::SaveLogText(const QString& path, const QString
 void LogDialog::OnContextMenu(const QPoint& position)
 {
     QMenu menu(this);
-    menu.addAction(qs(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::OnCopy);
-    menu.addAction(qs(Texts::SaveLogAs.pick()), this, &LogDialog::OnSaveAs);
+    menu.addAction(toQString(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::OnCopy);
+    menu.addAction(toQString(Texts::SaveLogAs.pick()), this, &LogDialog::OnSaveAs);
     menu.exec(m_logList->viewport()->mapToGlobal(position));
 }
 
@@ -149,7 +144,7 @@ void LogDialog::OnSaveAs()
         return;
     if (std::optional<QString> failure = SaveLogText(path, LogText(m_logLines)))
         showMessageBox(this, QMessageBox::Warning, QCoreApplication::applicationName(),
-            qs(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
+            toQString(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
 }
 
 } // namespace sorvanel::ui

@@ -5,12 +5,12 @@
 #include "cleaning/Restore.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/TextDecoding.h"
 #include "platform/qt/WaitCursor.h"
 #include "settings/Texts.h"
 #include "song/SongTitle.h"
 #include "ui/MainDialog.h"
 #include "ui/ProgressRun.h"
-#include "ui/TextDecoding.h"
 #include "ui/controls/ColumnListView.h"
 
 #include <QAction>
@@ -23,17 +23,12 @@ namespace sorvanel::ui {
 
 namespace {
 
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 void MainDialog::setUpFileListCommands()
 {
-    m_previewAction = new QAction(qs(Texts::PreviewCommand.pick()), this);
-    m_restoreAction = new QAction(qs(Texts::RestoreOriginalsCommand.pick()), this);
+    m_previewAction = new QAction(toQString(Texts::PreviewCommand.pick()), this);
+    m_restoreAction = new QAction(toQString(Texts::RestoreOriginalsCommand.pick()), this);
     connect(m_previewAction, &QAction::triggered, this, &MainDialog::OnPreview);
     connect(m_restoreAction, &QAction::triggered, this, &MainDialog::OnRestoreOriginals);
     if (!m_fileList)
@@ -88,7 +83,7 @@ void MainDialog::OnFileListMenu(const QPoint& position)
     menu.addAction(m_previewAction);
     menu.addAction(m_restoreAction);
     menu.addSeparator();
-    QAction* include = menu.addAction(qs(Texts::IncludeSubfolders.pick()));
+    QAction* include = menu.addAction(toQString(Texts::IncludeSubfolders.pick()));
     include->setCheckable(true);
     include->setChecked(includesSubfolders());
     connect(include, &QAction::toggled, this, &MainDialog::OnIncludeSubfolders);
@@ -159,8 +154,8 @@ void MainDialog::OnRestoreOriginals()
     });
     if (restorable > 0 && m_services.confirm) {
         const QString question = restorable == 1
-            ? qs(Texts::RestoreQuestionOne.pick())
-            : qs(Texts::RestoreQuestionMany.pick()).arg(restorable);
+            ? toQString(Texts::RestoreQuestionOne.pick())
+            : toQString(Texts::RestoreQuestionMany.pick()).arg(restorable);
         if (!m_services.confirm(this, question)) {
             if (m_fileList)
                 m_fileList->setFocus();

@@ -1,3 +1,4 @@
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
 #include "ui/CleanOptionsDialog.h"
 #include "ui/LanguageChooser.h"
@@ -41,8 +42,7 @@ MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifi
     };
     s.showPreviewLog = [](QWidget* parent, const std::vector<std::string>& lines) {
         LogDialog log(lines, parent);
-        log.setWindowTitle(QString::fromUtf8(Texts::PreviewLogCaption.pick().data(),
-            static_cast<qsizetype>(Texts::PreviewLogCaption.pick().size())));
+        log.setWindowTitle(toQString(Texts::PreviewLogCaption.pick()));
         log.exec();
     };
     s.confirm = [](QWidget* parent, const QString& question) {

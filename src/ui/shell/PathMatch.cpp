@@ -1,7 +1,7 @@
 #include "ui/shell/PathMatch.h"
 
 #include "platform/FileOps.h"
-#include "ui/TextDecoding.h"
+#include "platform/qt/TextDecoding.h"
 
 namespace sorvanel::ui {
 

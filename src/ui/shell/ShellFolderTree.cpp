@@ -2,8 +2,8 @@
 
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
 #include "ui/shell/PathMatch.h"
 
 #include <QHeaderView>
