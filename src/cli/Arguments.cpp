@@ -15,6 +15,7 @@ std::optional<ParsedArguments> parseArguments(
     constexpr std::string_view optionPrefix = "--option=";
     bool recursive = accepted != AcceptedOptions::None;
     bool clean = accepted == AcceptedOptions::Clean;
+    bool restore = accepted == AcceptedOptions::Restore;
     ParsedArguments parsed;
     bool onlyPaths = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -25,6 +26,8 @@ std::optional<ParsedArguments> parseArguments(
             onlyPaths = true;
         } else if (recursive && argument == "--recursive") {
             parsed.recursive = true;
+        } else if (restore && argument == "--trash-changed") {
+            parsed.trashChanged = true;
         } else if (clean && argument == "--dry-run") {
             parsed.dryRun = true;
         } else if (clean && argument == "--stored-options") {

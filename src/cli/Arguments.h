@@ -24,13 +24,15 @@ struct ParsedArguments
     bool storedOptions = false;
     bool dryRun = false;
     bool recursive = false;
+    bool trashChanged = false; ///< restore: a song changed since its clean goes to the trash
     std::vector<std::string> paths;
 };
 
 /// The options a command takes besides "--", which ends them.
 enum class AcceptedOptions {
     None, ///< check, dump
-    Recursive, ///< title, restore
+    Recursive, ///< title: --recursive
+    Restore, ///< --recursive, --trash-changed
     Clean, ///< --recursive, --dry-run, --stored-options, --option
 };
 

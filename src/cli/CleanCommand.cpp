@@ -98,14 +98,15 @@ struct FileArguments
 };
 
 /// Resolves FILE|FOLDER arguments: every named file is checked before any is touched, and one
-/// is not a song file by its name is refused (status 2); a folder gives its *.mid files in the
-/// file list's order, a sub-folder that cannot be listed left out after its message; a folder
-/// given that cannot be listed stops everything (status 1). A folder's files are not read here: a
-/// clean run leaves out the broken ones as it meets them, so each file is parsed once, and
-/// restoring reads none. With several arguments each file is named by its path, else by its name in
-/// the folder given. Null with `status` set when the command must end.
+/// that is not a song file by its name is refused (status 2). A folder gives its *.mid files in
+/// the file list's order, for `restoring` also the names of gone songs whose backups are there;
+/// a sub-folder that cannot be listed is left out after its message, a folder given that cannot
+/// be listed stops everything (status 1). No song is read here: a clean run leaves out the
+/// broken ones as it meets them, so each file is parsed once, and restoring reads none. With
+/// several arguments each file is named by its path, else by its name in the folder given.
+/// Null with `status` set when the command must end.
 std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>& paths,
-    bool recursive, const CommandContext& context, const char* done, int& status)
+    bool recursive, bool restoring, const CommandContext& context, int& status)
 {
     // Every file named is checked before any is touched.
     std::vector<EntryKind> kinds;
@@ -114,7 +115,7 @@ std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>
         kinds.push_back(context.files.kindOf(path));
         if (kinds.back() == EntryKind::Folder)
             continue;
-        if (auto reason = refusal(path, kinds.back(), done)) {
+        if (auto reason = refusal(path, kinds.back(), restoring ? "restored" : "cleaned")) {
             context.notifier.notify(*reason);
             refused = true;
         }
@@ -130,7 +131,9 @@ std::optional<FileArguments> resolveFileArguments(const std::vector<std::string>
         const std::string& path = paths[i];
         if (kinds[i] == EntryKind::Folder) {
             try {
-                auto listed = recursive
+                auto listed = restoring
+                    ? listRestorableFiles(path, context.files, listing, recursive)
+                    : recursive
                     ? listMidiFilesWithSubfolders(path, context.files, listing, {}, true)
                     : listUncheckedMidiFiles(path, context.files);
                 for (MidiFileEntry& entry : listed) {
@@ -185,7 +188,7 @@ int runClean(const CommandContext& context)
 
     int status = 0;
     auto resolved =
-        resolveFileArguments(arguments->paths, arguments->recursive, context, "cleaned", status);
+        resolveFileArguments(arguments->paths, arguments->recursive, false, context, status);
     if (!resolved)
         return status;
     CleanRunResult result = cleanFiles(resolved->entries, everyRow(resolved->entries), *options,
@@ -199,21 +202,25 @@ int runClean(const CommandContext& context)
 
 int runRestore(const CommandContext& context)
 {
-    auto arguments =
-        parseArguments(context.arguments, AcceptedOptions::Recursive, context.notifier);
+    auto arguments = parseArguments(context.arguments, AcceptedOptions::Restore, context.notifier);
     if (!arguments)
         return wrongUsage;
-    // Restoring renames backups and reads no song, so a broken one is no reason to fail.
+    // Restoring renames backups and reads no song, so a broken one is no reason to fail; a
+    // song changed since its clean is, unless its current bytes may go to the trash.
     int status = 0;
     auto resolved =
-        resolveFileArguments(arguments->paths, arguments->recursive, context, "restored", status);
+        resolveFileArguments(arguments->paths, arguments->recursive, true, context, status);
     if (!resolved)
         return status;
     RestoreRunResult result = restoreFiles(resolved->entries, everyRow(resolved->entries),
-        context.files, context.notifier, UiLanguage(), context.progress);
+        context.files, context.notifier, UiLanguage(), context.progress,
+        arguments->trashChanged ? ChangedFiles::ToTrash : ChangedFiles::Keep);
     for (const std::string& line : result.logLines)
         context.out << line << '\n';
-    return result.stoppedEarly || result.syncFailed || resolved->leftOut > 0 ? 1 : 0;
+    return result.stoppedEarly || result.syncFailed || !result.changedRows.empty()
+            || resolved->leftOut > 0
+        ? 1
+        : 0;
 }
 
 } // namespace sorvanel

@@ -41,7 +41,8 @@ int runDump(const CommandContext& context);
 /// checks, give 2 before anything is touched; the run stops at a file that fails.
 int runClean(const CommandContext& context);
 /// Gives files and the song files of folders their backups' bytes back, printing what was
-/// restored; files without a backup are passed over.
+/// restored; files without a backup are passed over, and so are songs changed since their
+/// clean (which fails the command) unless their bytes may go to the trash.
 int runRestore(const CommandContext& context);
 /// Lists the names, defaults and meanings of the options `clean` takes.
 int runOptions(const CommandContext& context);

@@ -59,6 +59,8 @@ constexpr const char* usage =
     "  --stored-options      clean: start from the options the program stored\n"
     "                        instead of the defaults (read, never written)\n"
     "  --dry-run             clean: print the same log and change no file\n"
+    "  --trash-changed       restore: a song changed since its clean is restored\n"
+    "                        too, its current bytes moved to the trash\n"
     "  -h, --help            print this text and exit\n"
     "  --version             print the version and exit\n"
     "\n"

@@ -87,11 +87,11 @@ int takeOwnerAndMode(int fd, const struct stat& model)
 /// Gives the new file `fd` the extended attributes of `model` that this process may set (the
 /// access list among them), and takes away any the folder's defaults gave it that `model` has
 /// not. Returns 0 or the errno of a failure to copy the access list.
-int takeAttributes(int fd, const char* model)
+int takeAttributes(int fd, const char* model, bool folderGivesAccessList)
 {
     char names[4096];
     ssize_t length = ::listxattr(model, names, sizeof names);
-    ssize_t ownLength = ::flistxattr(fd, nullptr, 0);
+    ssize_t ownLength = folderGivesAccessList ? ::flistxattr(fd, nullptr, 0) : 0;
     if (length <= 0 && ownLength <= 0)
         return 0; // the usual case: none on either
     if (length < 0)
@@ -126,28 +126,71 @@ struct Examined
 };
 thread_local std::optional<Examined> lastExamined;
 
-/// The folder this thread last made a file in, and its group.
-thread_local std::string groupFolder;
-thread_local gid_t groupOfFolder = 0;
+/// What a folder gives the files made in it: its group, and whether it has a default access
+/// list (which gives new files one of their own and may take permission bits away).
+struct FolderDefaults
+{
+    bool known = false;
+    gid_t group = 0;
+    bool accessList = true;
+};
+
+/// The defaults of `folder`, looked at once for the files this thread makes there in a row.
+const FolderDefaults& defaultsOf(const std::string& folder)
+{
+    thread_local std::string lastFolder;
+    thread_local FolderDefaults defaults;
+    if (folder != lastFolder || !defaults.known) {
+        lastFolder = folder;
+        defaults = FolderDefaults();
+        struct stat info
+        {
+        };
+        if (::stat(folder.c_str(), &info) == 0) {
+            defaults.known = true;
+            defaults.group = info.st_gid;
+            defaults.accessList =
+                ::getxattr(folder.c_str(), "system.posix_acl_default", nullptr, 0) >= 0
+                || (errno != ENODATA && errno != ENOTSUP);
+        }
+    }
+    return defaults;
+}
 
 /// Whether a file this process makes in `folder` gets the group `group` under every rule a
 /// file system may follow (the process's group, or the folder's where it is set-group-ID or
 /// mounted so): true when both are that group.
 bool newFilesGetGroup(const std::string& folder, gid_t group)
 {
-    static const gid_t processGroup = ::getegid();
+    const gid_t processGroup = ::getegid(); // asked each time: it may change
     if (group != processGroup)
         return false;
-    if (folder != groupFolder) {
-        struct stat info
-        {
-        };
-        if (::stat(folder.c_str(), &info) != 0)
-            return false;
-        groupFolder = folder;
-        groupOfFolder = info.st_gid;
-    }
-    return groupOfFolder == group;
+    const FolderDefaults& defaults = defaultsOf(folder);
+    return defaults.known && defaults.group == group;
+}
+
+/// The process's file mode creation mask as the system reports it, read without setting it
+/// (setting it, even for a moment, would change it for every thread); nothing where it is not
+/// reported.
+std::optional<mode_t> creationMask()
+{
+    static const std::optional<mode_t> mask = []() -> std::optional<mode_t> {
+        std::FILE* status = std::fopen("/proc/self/status", "re");
+        if (status == nullptr)
+            return std::nullopt;
+        char line[256];
+        std::optional<mode_t> found;
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            unsigned value = 0;
+            if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                found = static_cast<mode_t>(value);
+                break;
+            }
+        }
+        std::fclose(status);
+        return found;
+    }();
+    return mask;
 }
 
 /// Creates a new file of a temporary name in `folder` that names no existing file (as
@@ -324,7 +367,7 @@ std::optional<FileFacts> NativeFileOps::examine(const std::string& path) noexcep
     };
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
-    static const uid_t processUser = ::geteuid();
+    static const uid_t processUser = ::geteuid(); // this program never changes it
     auto nanoseconds = [](const timespec& time) {
         return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
     };
@@ -384,7 +427,7 @@ std::string NativeFileOps::writeTemporary(
     std::string tempPath;
     // The usual case, a file of this user and group with plain permission bits, is made with
     // them at once; anything else is made private and given them after.
-    static const uid_t processUser = ::geteuid();
+    const uid_t processUser = ::geteuid();
     const mode_t plainMode = model.st_mode & 0777;
     const bool plain = haveModel && (model.st_mode & 07000) == 0 && model.st_uid == processUser
         && newFilesGetGroup(folderOf(targetPath), model.st_gid);
@@ -401,11 +444,14 @@ std::string NativeFileOps::writeTemporary(
     };
 
     if (haveModel) {
-        if (int error = takeAttributes(fd.get(), targetPath.c_str()); error != 0)
+        const bool folderAccessList = defaultsOf(folderOf(targetPath)).accessList;
+        if (int error = takeAttributes(fd.get(), targetPath.c_str(), folderAccessList); error != 0)
             fail("Cannot copy the access list to the new", error);
-        // Set even where the creation mask left these bits: a folder's default access list
-        // may have taken some away.
-        if (plain && ::fchmod(fd.get(), plainMode) != 0)
+        // Set unless the creation mask is known to have left every bit and no default access
+        // list of the folder took any away.
+        const std::optional<mode_t> mask = creationMask();
+        const bool given = mask && (plainMode & ~*mask) == plainMode && !folderAccessList;
+        if (plain && !given && ::fchmod(fd.get(), plainMode) != 0)
             fail("Cannot set the permissions of the new", errno);
         if (!plain) {
             if (int error = takeOwnerAndMode(fd.get(), model); error == EPERM)

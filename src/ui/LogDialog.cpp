@@ -78,9 +78,10 @@ void LogDialog::OnInitDialog()
     // The column heading and the blank line under it stay in place while the files scroll.
     if (m_logLines.size() > 2 && m_logLines.front() == Texts::LogHeader)
         m_logList->SetFixedLines(2);
-    // Tab reads from the log to its button; the button has the focus first, so that Enter
-    // closes the window at once.
+    // Tab and assistive technology read the log before its button; the button has the focus
+    // first, so that Enter closes the window at once.
     setTabOrder(m_logList, control(OkButton));
+    m_logList->stackUnder(control(OkButton));
     controlAs<QPushButton>(OkButton)->setFocus();
 }
 

@@ -20,6 +20,7 @@
 #include <array>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #endif
@@ -220,6 +221,9 @@ TEST(CleanRunPosix, OnlyARegularFileUnderTheBackupsNameIsABackup)
             nullptr},
         {"folder", [&](const test::TempFolder& f) { fs::create_directory(at(f)); },
             "a folder has that name"},
+        // What a run of an earlier version left when it died: no copy of anything.
+        {"empty file", [](const test::TempFolder& f) { f.write("a.mid.bak", {}); },
+            "an empty file has that name"},
     };
 #ifndef _WIN32
     rows.insert(rows.end(),
@@ -268,8 +272,13 @@ TEST(CleanRunPosix, OnlyARegularFileUnderTheBackupsNameIsABackup)
         row.make(folder);
         auto before = fs::symlink_status(at(folder)).type();
         NativeFileOps files;
+        // A dry run refuses what a real one refuses, with the same message.
+        RecordingNotifier dryNotifier;
+        std::vector<MidiFileEntry> entries = {{folder / "a.mid", "a.mid", {}}};
+        cleanFiles(entries, {0}, deleteControllers(), files, dryNotifier, Language::English, true);
         RecordingNotifier notifier;
         CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
+        EXPECT_EQ(dryNotifier.texts, notifier.texts);
         EXPECT_EQ(fs::symlink_status(at(folder)).type(), before);
         if (row.refusal == nullptr) {
             EXPECT_FALSE(result.stoppedEarly);
@@ -436,13 +445,51 @@ TEST(CleanRunPosix, RealFileSystemCases)
             all.push_back(entries.size());
             entries.push_back({folder / name, name, {}});
         }
-        cleanFiles(entries, all, deleteControllers(), files, notifier, Language::English);
+        // A dry run first: it tells the same, and changes nothing the real run sees.
+        RecordingNotifier dryNotifier;
+        CleanRunResult dry = cleanFiles(
+            entries, all, deleteControllers(), files, dryNotifier, Language::English, true);
+        CleanRunResult real =
+            cleanFiles(entries, all, deleteControllers(), files, notifier, Language::English);
+        EXPECT_EQ(dry.logLines, real.logLines);
+        EXPECT_EQ(dryNotifier.texts, notifier.texts);
         row.check(folder, notifier);
         for (const std::string& name : folder.names())
             EXPECT_FALSE(isTemporaryName(name) && name != ".sorvanel~Unique00.tmp")
                 << name << " was left behind";
     }
 }
+
+#ifndef _WIN32
+// A user who may write the folder and the song but not give files away does not take
+// another user's song over: it is refused, and stays as it was.
+TEST(CleanRunPosix, AnotherUsersSongIsNotTakenOver)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a song of another user";
+    test::TempFolder folder;
+    folder.write("a.mid", dirty);
+    ::chmod(folder.path().c_str(), 0777);
+    ::chmod((folder / "a.mid").c_str(), 0666);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        NativeFileOps files;
+        RecordingNotifier notifier;
+        CleanRunResult result = cleanOne(folder, "a.mid", files, notifier);
+        const bool refused = result.stoppedEarly && notifier.texts.size() == 1
+            && notifier.texts[0].starts_with("Cannot keep the owner of");
+        ::_exit(refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(folder.read("a.mid"), dirty);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"a.mid"});
+}
+#endif
 
 TEST(CleanRunPosix, VanishedFolderStopsTheRun)
 {

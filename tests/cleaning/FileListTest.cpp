@@ -227,6 +227,9 @@ TEST(FileList, RealFolderListsOnlyRegularFilesThatAreNotHidden)
     std::filesystem::create_symlink("nowhere", folder.path() / "d.mid");
     std::filesystem::create_symlink("x.mid", folder.path() / "l.mid");
     expected.insert(expected.begin(), folder / "l.mid");
+    // A link named as a song that leads to a backup is no song.
+    folder.write("x.mid.bak", valid);
+    std::filesystem::create_symlink("x.mid.bak", folder.path() / "b.mid");
 #endif
     NativeFileOps files;
     RecordingNotifier notifier;
@@ -235,6 +238,14 @@ TEST(FileList, RealFolderListsOnlyRegularFilesThatAreNotHidden)
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(entries[i].fullPath, expected[i]);
     EXPECT_TRUE(notifier.texts.empty());
+
+    // A restore takes the same songs unread, and the name of a song whose backup alone is left.
+    folder.write("gone.mid.bak", {});
+    auto restorable = listRestorableFiles(folder.path().string(), files, notifier);
+    expected.insert(expected.begin(), joinPath(folder.path().string(), "gone.mid"));
+    ASSERT_EQ(restorable.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(restorable[i].fullPath, expected[i]);
 }
 
 TEST(FileList, SubfoldersFolderByFolder)

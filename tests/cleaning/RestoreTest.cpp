@@ -3,10 +3,16 @@
 #include "FaultyFileOps.h"
 #include "platform/Notifier.h"
 #include "support/MemoryFileOps.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <functional>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 #include <set>
 
 namespace sorvanel {
@@ -143,6 +149,72 @@ TEST(Restore, KeepsWhatTheUserMadeAndGivesBackGoneNames)
         }
     }
 }
+
+#ifndef _WIN32
+// On a real file system: the trash as the desktop keeps it, and what only links show.
+TEST(Restore, RealFileSystemCases)
+{
+    namespace fs = std::filesystem;
+    struct Row
+    {
+        const char* what;
+        std::function<void(const test::TempFolder&)> prepare;
+        const char* refusal; ///< nullptr: restored
+    };
+    const Row rows[] = {
+        {"written after its clean, to the trash",
+            [](const test::TempFolder& f) {
+                f.write("a.mid", {7, 7});
+                const timespec later[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 60, 0}};
+                ::utimensat(AT_FDCWD, (f / "a.mid").c_str(), later, 0);
+            },
+            nullptr},
+        {"backup is a link",
+            [](const test::TempFolder& f) {
+                fs::rename(f.path() / "a.mid.bak", f.path() / "other");
+                fs::create_symlink("other", f.path() / "a.mid.bak");
+            },
+            "is a link, not a copy"},
+        {"song is its backup",
+            [](const test::TempFolder& f) {
+                fs::remove(f.path() / "a.mid");
+                fs::create_hard_link(f.path() / "a.mid.bak", f.path() / "a.mid");
+            },
+            "are one file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        test::TempFolder folder;
+        fs::create_directory(folder.path() / "data");
+        ::setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+        folder.write("a.mid", cleanedBytes);
+        folder.write("a.mid.bak", former);
+        row.prepare(folder);
+        const Bytes before = folder.read("a.mid");
+        NativeFileOps files;
+        RecordingNotifier notifier;
+        std::vector<MidiFileEntry> entries = {{folder / "a.mid", "a.mid", {}}};
+        RestoreRunResult result = restoreFiles(
+            entries, {0}, files, notifier, Language::English, {}, ChangedFiles::ToTrash);
+        ::unsetenv("XDG_DATA_HOME");
+        if (row.refusal != nullptr) {
+            EXPECT_TRUE(result.stoppedEarly);
+            EXPECT_EQ(folder.read("a.mid"), before);
+            ASSERT_EQ(notifier.texts.size(), 1u);
+            EXPECT_NE(notifier.texts[0].find(row.refusal), std::string::npos) << notifier.texts[0];
+            continue;
+        }
+        EXPECT_TRUE(notifier.texts.empty()) << notifier.texts[0];
+        EXPECT_EQ(folder.read("a.mid"), former);
+        EXPECT_EQ(folder.read("data/Trash/files/a.mid"), before);
+        const Bytes info = folder.read("data/Trash/info/a.mid.trashinfo");
+        const std::string record(info.begin(), info.end());
+        EXPECT_TRUE(
+            record.starts_with("[Trash Info]\nPath=" + folder / "a.mid" + "\nDeletionDate="))
+            << record;
+    }
+}
+#endif
 
 TEST(Restore, ProgressCanStopBetweenFiles)
 {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,7 @@ protected:
         m_root = pattern;
         fs::create_directories(m_root / "songs");
         fs::create_directories(m_root / "config");
+        fs::create_directories(m_root / "data"); // the trash goes here, not the volume's
     }
     void TearDown() override { fs::remove_all(m_root); }
 
@@ -59,7 +61,8 @@ protected:
     {
         fs::path out = m_root / "stdout", err = m_root / "stderr";
         std::string command = "HOME=" + m_root.string()
-            + " XDG_CONFIG_HOME=" + (m_root / "config").string() + " " + SORVANEL_CLI + " "
+            + " XDG_CONFIG_HOME=" + (m_root / "config").string()
+            + " XDG_DATA_HOME=" + (m_root / "data").string() + " " + SORVANEL_CLI + " "
             + commandName + " " + arguments + " >" + out.string() + " 2>" + err.string();
         int result = std::system(command.c_str());
         Outcome outcome;
@@ -287,6 +290,26 @@ TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
     Outcome wrong = run("--dry-run " + a, "restore");
     EXPECT_EQ(wrong.status, 2);
     EXPECT_EQ(wrong.err, usageError("unknown option '--dry-run'"));
+
+    // A song saved after its clean is kept and fails the restore, unless its bytes may go to
+    // the trash; a gone song of a folder gets its name back from its backup.
+    ASSERT_EQ(run(controllersOnly + folder()).status, 1); // broken.mid is left out
+    song("a.mid", clean);
+    fs::last_write_time(a, fs::file_time_type::clock::now() + std::chrono::hours(1));
+    fs::remove(m_root / "songs" / "c.mid");
+    song("c.mid", dirty);
+    ASSERT_EQ(run(controllersOnly + folder() + "/c.mid").status, 0);
+    fs::remove(m_root / "songs" / "c.mid");
+    Outcome kept = run(folder(), "restore");
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_EQ(kept.err, "\"" + a + "\" was changed after it was cleaned and was not restored.\n");
+    EXPECT_EQ(kept.out, "Restored from backup:\n\nc.mid\n");
+    EXPECT_EQ(contents("c.mid"), dirty);
+    Outcome trashed = run("--trash-changed " + folder(), "restore");
+    EXPECT_EQ(trashed.status, 0) << trashed.err;
+    EXPECT_EQ(contents("a.mid"), dirty);
+    std::ifstream inTrash(m_root / "data/Trash/files/a.mid", std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(inTrash), {}), clean);
 }
 
 TEST_F(CliCleanTest, StoredOptionsComeFromTheProgramsSettings)

@@ -245,6 +245,7 @@ TEST_F(CliTest, BashCompletesCommandsOptionsAndOptionNames)
         {"sorvanel-cli ''", "check title dump clean restore options --help --version"},
         {"sorvanel-cli re", "restore"},
         {"sorvanel-cli title x --", "--help --recursive --"},
+        {"sorvanel-cli restore --t", "--trash-changed"},
         {"sorvanel-cli clean --d", "--dry-run"},
         {"sorvanel-cli clean --option Ex",
             "ExceptManufacturerIds= ExceptControlEvents= Expression="},

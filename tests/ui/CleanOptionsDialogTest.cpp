@@ -286,6 +286,9 @@ private slots:
             Dialog dialog(store, notifier);
             const QList<QGroupBox*> frames = dialog.findChildren<QGroupBox*>();
             QCOMPARE(frames.size(), 3);
+            // Read by assistive technology in this order.
+            QCOMPARE(frames[0]->title(), QString("SysEx Events"));
+            QCOMPARE(frames[2]->title(), QString("Midi Reset"));
             int margin = dialog.width();
             for (const QGroupBox* frame : frames)
                 margin = std::min(margin, frame->x());

@@ -90,6 +90,18 @@ private slots:
         QVERIFY(check->isChecked());
     }
 
+    void focusIsDrawnBeforeAnyKeyWasPressed()
+    {
+        SampleDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QWidget* check = dialog.control(1070);
+        dialog.control(1084)->setFocus();
+        const QImage unfocused = check->grab().toImage();
+        check->setFocus();
+        QTRY_VERIFY(check->grab().toImage() != unfocused);
+    }
+
     void digitsOnlyEditRefusesOtherTypedCharacters()
     {
         SampleDialog dialog;

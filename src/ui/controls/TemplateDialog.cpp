@@ -71,6 +71,15 @@ TemplateDialog::TemplateDialog(QWidget* parent)
 {
 }
 
+void TemplateDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Styles draw the focus only once it was moved with the keyboard (showing the window
+    // forgets that); here it is shown from the first moment, also to someone who starts
+    // with the keys.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
 void TemplateDialog::buildFromTemplate(
     const DialogTemplate& dialog, std::span<const ControlTemplate> rows)
 {
@@ -106,8 +115,11 @@ void TemplateDialog::buildFromTemplate(
     }
     // A group box holds the controls that lie inside it, so that they belong to it for
     // assistive technology too; they keep their place on the screen and their tab order.
+    // The frames go behind everything else, in template order, which is also the order
+    // assistive technology reads them in.
+    for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame)
+        frame->first->lower();
     for (const auto& [frame, frameUnits] : frames) {
-        frame->lower();
         for (const auto& [widget, units] : others) {
             if (widget->parentWidget() != this || !frameUnits.contains(units))
                 continue;

@@ -115,6 +115,7 @@ protected:
     void growWithWindow(int mainId, std::initializer_list<int> buttonIds);
 
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QWidget* createControl(const ControlTemplate& row);

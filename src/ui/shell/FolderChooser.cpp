@@ -64,7 +64,9 @@ void FolderChooser::build()
     connect(controlAs<QPushButton>(IdCancel), &QPushButton::clicked, this, &QDialog::reject);
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &FolderChooser::OnSelChanged);
     m_tree->setDoubleClickHandler([this] { return OnDoubleClick(); });
-    // The tree first: it has the focus on opening, and Tab goes on to the buttons.
+    // The tree first: it has the focus on opening, and Tab and assistive technology go on
+    // to the buttons.
+    m_tree->stackUnder(control(IdOk));
     setTabOrder(m_tree, control(IdOk));
     setTabOrder(control(IdOk), control(IdCancel));
     m_tree->setFocus();
