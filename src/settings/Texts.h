@@ -121,16 +121,14 @@ inline constexpr TextPair LogTotals{"Summe: Songs geändert %1, SysEx-Events ent
     "inserted %4"};
 /// Asked before restoring originals (%1: how many songs have a backup).
 inline constexpr TextPair RestoreQuestionOne{
-    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt. "
-    "Was seit dem Säubern an ihm geändert wurde, geht verloren.\n\nOriginal wiederherstellen?",
-    "1 song gets its backup's bytes back, and the backup is removed. Whatever was changed in "
-    "it since it was cleaned is lost.\n\nRestore the original?"};
+    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt.\n\n"
+    "Original wiederherstellen?",
+    "1 song gets its backup's bytes back, and the backup is removed.\n\nRestore the original?"};
 inline constexpr TextPair RestoreQuestionMany{
     "%1 Songs erhalten die Bytes ihrer Sicherungen zurück, die Sicherungen werden dabei "
-    "entfernt. Was seit dem Säubern an ihnen geändert wurde, geht verloren.\n\n"
-    "Originale wiederherstellen?",
-    "%1 songs get their backups' bytes back, and the backups are removed. Whatever was changed "
-    "in them since they were cleaned is lost.\n\nRestore the originals?"};
+    "entfernt.\n\nOriginale wiederherstellen?",
+    "%1 songs get their backups' bytes back, and the backups are removed.\n\nRestore the "
+    "originals?"};
 
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};
