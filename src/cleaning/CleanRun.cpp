@@ -127,12 +127,15 @@ std::string replaceKeepingBackup(FileOps& files, const std::string& path, const 
         }
         // The name holds the former bytes up to here, and the new ones from here.
         files.renameReplace(temporary, target);
-    } catch (const FileError&) {
+    } catch (const FileError& failure) {
         files.removeQuietly(temporary);
         // The backup was ours, made a moment ago, and a second name or copy of bytes the
-        // name still holds.
-        if (madeBackup)
+        // name still holds. Where it cannot go (a sticky folder), the message says so.
+        if (madeBackup) {
             files.removeQuietly(backup);
+            if (files.kindOf(backup) != EntryKind::Missing)
+                throw FileError(failure, ". Its former contents also stay in \"" + backup + "\".");
+        }
         throw;
     }
     return target;
@@ -283,7 +286,7 @@ bool readImage(const MidiFileEntry& entry, FileOps& files, Notifier& notifier, R
 }
 
 /// Cleans one file; `asRead` is what a look at it just before the read saw. Sets `rewritten`
-/// to the path rewritten, if any.
+/// to the path rewritten, if any (in a dry run, the path that would be).
 FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, FileOps& files,
     Notifier& notifier, bool dryRun, RunBuffers& buffers, std::vector<std::string>& lines,
     const std::optional<FileFacts>& asRead, std::string& rewritten)
@@ -355,6 +358,7 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
             throw FileError("Cannot clean", entry.fullPath,
                 "it leads to \"" + target + "\", which is not a song file");
         checkBackupName(files, target, buffers.image.size());
+        rewritten = target;
     } else {
         rewritten = replaceKeepingBackup(files, entry.fullPath, block, written,
             buffers.image.data(), buffers.image.size(), asRead);
@@ -362,6 +366,21 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
     lines.push_back(formatLogLine(
         entry.fileName, counts.sysExRemoved, counts.controllersRemoved, counts.resetsInserted));
     return FileOutcome::Finished;
+}
+
+/// Whether `path` leads to the file named `target` itself, not to a second hard link of it.
+bool leadsTo(FileOps& files, const std::string& path, const std::string& target)
+{
+    try {
+        const std::string other = files.resolveLinks(path);
+        if (nameOf(other) != nameOf(target))
+            return false;
+        auto folder = files.examine(folderOf(other));
+        auto targetFolder = files.examine(folderOf(target));
+        return folder && targetFolder && folder->identity == targetFolder->identity;
+    } catch (const FileError&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -379,6 +398,9 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     // or not) is passed over. A second hard link still leads to the former file once the
     // first name was rewritten, and is cleaned in turn.
     std::set<FileIdentity> finished;
+    // A dry run rewrites nothing: the files it would rewrite, with the name they would be
+    // rewritten under, so that it passes over the same names as a real run.
+    std::map<FileIdentity, std::string> wouldRewrite;
     try {
         RunBuffers buffers;
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -390,7 +412,12 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                 break;
             }
             const std::optional<FileFacts> facts = files.examine(entries[row].fullPath);
-            if (!facts || !finished.contains(facts->identity)) {
+            auto would = facts ? wouldRewrite.find(facts->identity) : wouldRewrite.end();
+            const bool again = facts
+                && (finished.contains(facts->identity)
+                    || (would != wouldRewrite.end()
+                        && leadsTo(files, entries[row].fullPath, would->second)));
+            if (!again) {
                 std::string rewritten;
                 FileOutcome outcome = cleanFile(entries[row], options, files, notifier, dryRun,
                     buffers, lines, facts, rewritten);
@@ -402,7 +429,9 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                     ++result.leftOut;
                     continue;
                 }
-                if (!rewritten.empty()) {
+                if (dryRun && !rewritten.empty()) {
+                    wouldRewrite.emplace(facts ? facts->identity : FileIdentity(), rewritten);
+                } else if (!rewritten.empty()) {
                     foldersWritten.emplace(folderOf(rewritten), rewritten);
                     if (auto now = files.examine(rewritten))
                         finished.insert(now->identity);

@@ -6,6 +6,7 @@
 #include "ui/controls/TemplateDialog.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -42,6 +43,8 @@ struct MainDialogServices
         chooseFolder;
     /// The options dialog; the confirmed options on OK (it has saved them then).
     std::function<std::optional<CleanOptions>(QWidget* parent)> askCleanOptions;
+    /// The options dialog captioned for a preview; when not set, `askCleanOptions` serves.
+    std::function<std::optional<CleanOptions>(QWidget* parent)> askPreviewOptions;
     /// The log window over the lines of a run.
     std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showLog;
     /// The log window of a preview, captioned as one; when not set, `showLog` serves.
@@ -117,6 +120,10 @@ public:
     void UpdateButtons();
     /// Replaces the entries and rows with the song files of `folder`.
     void ScanFolder();
+
+    /// What a saved log of the last run starts with: the folder, when the run ended and the
+    /// options it applied (see `LogDialog::HeadingLines`).
+    const QStringList& logHeading() const { return m_logHeading; }
 
     /// The file list's context-menu commands "Preview…" and "Restore Originals".
     QAction* previewAction() const { return m_previewAction; }
@@ -197,6 +204,7 @@ private:
     std::string m_folder;
     QString m_startDirectory;
     std::vector<MidiFileEntry> m_entries;
+    QStringList m_logHeading;
     bool m_useStoredFolder = true;
     LayoutMetrics m_layoutMetrics;
     bool m_layoutCaptured = false;

@@ -445,7 +445,14 @@ TEST(CleanRunPosix, RealFileSystemCases)
             all.push_back(entries.size());
             entries.push_back({folder / name, name, {}});
         }
-        cleanFiles(entries, all, deleteControllers(), files, notifier, Language::English);
+        // A dry run first: it tells the same, and changes nothing the real run sees.
+        RecordingNotifier dryNotifier;
+        CleanRunResult dry = cleanFiles(
+            entries, all, deleteControllers(), files, dryNotifier, Language::English, true);
+        CleanRunResult real =
+            cleanFiles(entries, all, deleteControllers(), files, notifier, Language::English);
+        EXPECT_EQ(dry.logLines, real.logLines);
+        EXPECT_EQ(dryNotifier.texts, notifier.texts);
         row.check(folder, notifier);
         for (const std::string& name : folder.names())
             EXPECT_FALSE(isTemporaryName(name) && name != ".sorvanel~Unique00.tmp")
