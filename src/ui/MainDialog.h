@@ -212,6 +212,12 @@ private:
     /// The outer rectangle of the normal window: the restored one until the window has shown
     /// itself normal with its frame, then the one it has there.
     QRect m_normalFrame;
+    /// `m_normalFrame` is the inside, taken while the frame was not known yet; how often the
+    /// frame was looked for since.
+    bool m_frameUnknown = false;
+    int m_frameChecks = 0;
+    /// The window manager's frame around the normal window as last seen.
+    QMargins m_lastMargins;
     /// Whether the window's inside still has to be fitted to `m_normalFrame`: a frame that
     /// the window manager draws is only known once the window is on the screen.
     bool m_frameToFit = false;
