@@ -127,12 +127,15 @@ std::string replaceKeepingBackup(FileOps& files, const std::string& path, const 
         }
         // The name holds the former bytes up to here, and the new ones from here.
         files.renameReplace(temporary, target);
-    } catch (const FileError&) {
+    } catch (const FileError& failure) {
         files.removeQuietly(temporary);
         // The backup was ours, made a moment ago, and a second name or copy of bytes the
-        // name still holds.
-        if (madeBackup)
+        // name still holds. Where it cannot go (a sticky folder), the message says so.
+        if (madeBackup) {
             files.removeQuietly(backup);
+            if (files.kindOf(backup) != EntryKind::Missing)
+                throw FileError(failure, ". Its former contents also stay in \"" + backup + "\".");
+        }
         throw;
     }
     return target;

@@ -259,6 +259,31 @@ bool haveFolder(const std::string& path)
     return errno == EEXIST && ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+/// Makes `path` and whatever folders above it are missing, as `haveFolder` does.
+bool haveFolders(const std::string& path)
+{
+    if (haveFolder(path))
+        return true;
+    const std::string parent = folderOf(path);
+    return errno == ENOENT && parent != path && haveFolders(parent) && haveFolder(path);
+}
+
+/// The volume `path` lies on, or would lie on once made: that of the nearest folder above it
+/// that exists.
+std::optional<dev_t> volumeOf(std::string path)
+{
+    struct stat info
+    {
+    };
+    while (::stat(path.c_str(), &info) != 0) {
+        const std::string parent = folderOf(path);
+        if (errno != ENOENT || parent == path)
+            return std::nullopt;
+        path = parent;
+    }
+    return info.st_dev;
+}
+
 /// The trash for a file on the volume `device` whose folder is `folder` (without links), with
 /// its "files" and "info" folders in place, and the folder that paths in its records are
 /// relative to (empty: they are absolute). Nothing when the volume has none to offer.
@@ -274,8 +299,11 @@ std::optional<std::pair<std::string, std::string>> trashFor(const std::string& f
     };
     std::string trash;
     std::string relativeTo;
-    if (!dataHome.empty() && ::stat(dataHome.c_str(), &info) == 0 && info.st_dev == device) {
+    // The home trash serves its own volume even before its folders exist (a fresh account).
+    if (!dataHome.empty() && volumeOf(dataHome) == device) {
         trash = dataHome + "/Trash";
+        if (!haveFolders(trash))
+            return std::nullopt;
     } else {
         // The volume's own: ".Trash-<user>" in the folder where the volume starts.
         std::string top = folder;

@@ -90,18 +90,45 @@ inline constexpr TextPair ChangedAfterCleaning{
     "\"%s\" was changed after it was cleaned and was not restored."};
 inline constexpr TextPair BackupToolTip{
     "Sicherung des Originals vorhanden: %s", "Backup of the original: %s"};
+/// The options window of a preview, and the first line of a preview's log when it is copied
+/// or saved.
+inline constexpr TextPair PreviewOptionsCaption{
+    "Vorschau: Midifiles prüfen", "Preview: Check Midi Files"};
+inline constexpr TextPair PreviewButton{"Vorschau", "Preview"};
+inline constexpr TextPair PreviewLogNote{
+    "Vorschau – nichts wurde geschrieben", "Preview – nothing was written"};
+/// A saved log's heading and its totals line. %1 in the heading: the folder, the date and time,
+/// the options as the lines below describe them (joined with "; ").
+inline constexpr TextPair LogFolder{"Ordner: %1", "Folder: %1"};
+inline constexpr TextPair LogDate{"Datum: %1", "Date: %1"};
+inline constexpr TextPair LogOptions{"Optionen: %1", "Options: %1"};
+inline constexpr TextPair SysExKept{"SysEx-Events behalten", "SysEx events kept"};
+inline constexpr TextPair SysExDeleted{"alle SysEx-Events gelöscht", "all SysEx events deleted"};
+/// %1: the manufacturer ids kept, in hex.
+inline constexpr TextPair SysExDeletedExcept{"alle SysEx-Events gelöscht außer Hersteller-Id %1",
+    "all SysEx events deleted except manufacturer id %1"};
+inline constexpr TextPair ControllersKept{"Controller-Events behalten", "controller events kept"};
+inline constexpr TextPair ControllersDeleted{
+    "alle Controller-Events gelöscht", "all controller events deleted"};
+/// %1: the controllers kept, in hex, and "Pitch Bend".
+inline constexpr TextPair ControllersDeletedExcept{
+    "alle Controller-Events gelöscht außer %1", "all controller events deleted except %1"};
+/// %1: where ("Am Anfang", "Am Ende" or both).
+inline constexpr TextPair ResetsInsertedAt{"Midi-Reset eingefügt: %1", "Midi reset inserted: %1"};
+inline constexpr TextPair LogTotals{"Summe: Songs geändert %1, SysEx-Events entfernt %2, "
+                                    "Controller-Events entfernt %3, Resets eingefügt %4",
+    "Totals: songs changed %1, SysEx events removed %2, controller events removed %3, resets "
+    "inserted %4"};
 /// Asked before restoring originals (%1: how many songs have a backup).
 inline constexpr TextPair RestoreQuestionOne{
-    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt. "
-    "Was seit dem Säubern an ihm geändert wurde, geht verloren.\n\nOriginal wiederherstellen?",
-    "1 song gets its backup's bytes back, and the backup is removed. Whatever was changed in "
-    "it since it was cleaned is lost.\n\nRestore the original?"};
+    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt.\n\n"
+    "Original wiederherstellen?",
+    "1 song gets its backup's bytes back, and the backup is removed.\n\nRestore the original?"};
 inline constexpr TextPair RestoreQuestionMany{
     "%1 Songs erhalten die Bytes ihrer Sicherungen zurück, die Sicherungen werden dabei "
-    "entfernt. Was seit dem Säubern an ihnen geändert wurde, geht verloren.\n\n"
-    "Originale wiederherstellen?",
-    "%1 songs get their backups' bytes back, and the backups are removed. Whatever was changed "
-    "in them since they were cleaned is lost.\n\nRestore the originals?"};
+    "entfernt.\n\nOriginale wiederherstellen?",
+    "%1 songs get their backups' bytes back, and the backups are removed.\n\nRestore the "
+    "originals?"};
 
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};

@@ -188,6 +188,13 @@ CleanOptionsDialog::CleanOptionsDialog(SettingsStore& store, Notifier& notifier,
     OnInitDialog();
 }
 
+void CleanOptionsDialog::setPreview()
+{
+    setWindowTitle(toQString(Texts::PreviewOptionsCaption.pick()));
+    if (auto* confirm = controlAs<QAbstractButton>(ConfirmButton))
+        confirm->setText(toQString(Texts::PreviewButton.pick()));
+}
+
 void CleanOptionsDialog::OnInitDialog()
 {
     bool german = UiLanguage() == Language::German;

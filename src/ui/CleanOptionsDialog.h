@@ -69,6 +69,9 @@ public:
     /// (every slot's `Value` recomputed from its text).
     const CleanOptions& options() const { return m_options; }
 
+    /// Captions the window and its confirming button as a preview's, which writes nothing.
+    void setPreview();
+
     /// Confirms: checks the entries and, when they pass, saves the options and closes with OK.
     /// Otherwise the dialog tells the user what is wrong and stays open.
     void accept() override;

@@ -124,6 +124,81 @@ std::optional<QString> LogDialog::SaveLogText(const QString& path, const QString
     return std::nullopt;
 }
 
+QString LogDialog::TotalsLine(const std::vector<std::string>& lines)
+{
+    if (lines.size() < 2 || lines.front() != Texts::LogHeader)
+        return {};
+    long long songs = 0;
+    long long counts[3] = {};
+    for (std::size_t i = 2; i < lines.size(); ++i) {
+        // "name\t%4d\t%4d\t%4d": the counts are the last three fields.
+        const QStringList fields = QString::fromLatin1(lines[i]).split(u'\t');
+        if (fields.size() < 4)
+            continue;
+        ++songs;
+        for (int k = 0; k < 3; ++k)
+            counts[k] += fields[fields.size() - 3 + k].trimmed().toLongLong();
+    }
+    return qs(Texts::LogTotals.pick()).arg(songs).arg(counts[0]).arg(counts[1]).arg(counts[2]);
+}
+
+QStringList LogDialog::HeadingLines(
+    const std::string& folder, const CleanOptions* options, const QDateTime& when)
+{
+    QStringList lines{qs(Texts::LogFolder.pick()).arg(decodeStoredText(folder)),
+        qs(Texts::LogDate.pick()).arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))};
+    if (!options)
+        return lines;
+    auto hexList = [](const auto& bytes) {
+        QStringList values;
+        for (const ByteSlot& slot : bytes)
+            if (slot.Value >= 0)
+                values << QStringLiteral("%1").arg(slot.Value, 2, 16, QLatin1Char('0')).toUpper();
+        return values;
+    };
+    QStringList parts;
+    const QStringList manufacturers = hexList(options->ManufacturerId);
+    if (!options->DeleteSysExEvents)
+        parts << qs(Texts::SysExKept.pick());
+    else if (options->ExceptManufacturerIds && !manufacturers.isEmpty())
+        parts << qs(Texts::SysExDeletedExcept.pick()).arg(manufacturers.join(QStringLiteral(", ")));
+    else
+        parts << qs(Texts::SysExDeleted.pick());
+    QStringList kept;
+    const std::pair<std::int32_t, const char*> standard[] = {{options->BankSelectMSB, "00"},
+        {options->Modulation, "01"}, {options->Volume, "07"}, {options->Pan, "0A"},
+        {options->Expression, "0B"}, {options->BankSelectLSB, "20"}, {options->Sustain, "40"},
+        {options->Reverb, "5B"}, {options->Chorus, "5D"}};
+    for (const auto& [on, number] : standard)
+        if (on)
+            kept << QString::fromLatin1(number);
+    kept << hexList(options->Control);
+    if (options->PitchBend)
+        kept << QStringLiteral("Pitch Bend");
+    if (!options->DeleteAllControlEvents)
+        parts << qs(Texts::ControllersKept.pick());
+    else if (options->ExceptControlEvents && !kept.isEmpty())
+        parts << qs(Texts::ControllersDeletedExcept.pick()).arg(kept.join(QStringLiteral(", ")));
+    else
+        parts << qs(Texts::ControllersDeleted.pick());
+    if (options->InsertMidiReset && (options->BeginningOfFile || options->EndOfFile)) {
+        QStringList places;
+        if (options->BeginningOfFile)
+            places << qs(Texts::BeginningOfFile.pick());
+        if (options->EndOfFile)
+            places << qs(Texts::EndOfFile.pick());
+        parts << qs(Texts::ResetsInsertedAt.pick()).arg(places.join(QStringLiteral(", ")));
+    }
+    lines << qs(Texts::LogOptions.pick()).arg(parts.join(QStringLiteral("; ")));
+    return lines;
+}
+
+void LogDialog::markAsPreview()
+{
+    m_preview = true;
+    setWindowTitle(qs(Texts::PreviewLogCaption.pick()));
+}
+
 void LogDialog::OnContextMenu(const QPoint& position)
 {
     QMenu menu(this);
@@ -134,7 +209,8 @@ void LogDialog::OnContextMenu(const QPoint& position)
 
 void LogDialog::OnCopy()
 {
-    QGuiApplication::clipboard()->setText(LogText(m_logLines));
+    const QString note = m_preview ? qs(Texts::PreviewLogNote.pick()) + u'\n' : QString();
+    QGuiApplication::clipboard()->setText(note + LogText(m_logLines));
 }
 
 void LogDialog::OnSaveAs()
@@ -142,7 +218,17 @@ void LogDialog::OnSaveAs()
     QString path = askSavePath(this);
     if (path.isEmpty())
         return;
-    if (std::optional<QString> failure = SaveLogText(path, LogText(m_logLines)))
+    QString text;
+    for (const QString& line : savedHeading)
+        text += line + u'\n';
+    if (!text.isEmpty())
+        text += u'\n';
+    if (m_preview)
+        text += qs(Texts::PreviewLogNote.pick()) + u'\n';
+    text += LogText(m_logLines);
+    if (QString totals = TotalsLine(m_logLines); !totals.isEmpty())
+        text += u'\n' + totals + u'\n';
+    if (std::optional<QString> failure = SaveLogText(path, text))
         showMessageBox(this, QMessageBox::Warning, QCoreApplication::applicationName(),
             toQString(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
 }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "cleaning/CleanOptions.h"
 #include "ui/controls/TemplateDialog.h"
+
+#include <QDateTime>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -35,6 +39,20 @@ public:
     /// the reason when that fails.
     static std::optional<QString> SaveLogText(const QString& path, const QString& text);
 
+    /// The totals line of a clean's log: songs changed and the events removed and inserted,
+    /// in the interface language; empty for any other log.
+    static QString TotalsLine(const std::vector<std::string>& lines);
+    /// What a saved log starts with: the folder, the date and time `when`, and with `options`
+    /// what they delete and insert, in the interface language.
+    static QStringList HeadingLines(
+        const std::string& folder, const CleanOptions* options, const QDateTime& when);
+
+    /// Captions the window as a preview's; its copied and saved text then say so first.
+    void markAsPreview();
+    bool isPreview() const { return m_preview; }
+    /// The lines a saved log starts with (see `HeadingLines`); none by default.
+    QStringList savedHeading;
+
     ColumnListBox* logList() const { return m_logList; }
 
     /// Asks where to save the log; an empty answer cancels. Tests replace it.
@@ -55,6 +73,7 @@ private:
     const std::vector<std::string>& m_logLines;
     ColumnListBox* m_logList = nullptr;
     int m_templateListWidth = 0;
+    bool m_preview = false;
 };
 
 } // namespace sorvanel::ui

@@ -268,6 +268,12 @@ void MainDialog::followNormalFrame(bool geometryChanged)
     // A window manager's frame is known once it has taken the window; without one, once the
     // window is on the screen.
     const QMargins margins = windowHandle()->frameMargins();
+    if (margins.isNull() && m_frameChecks < 25) {
+        // The window manager may frame the window only after it was mapped, and without
+        // moving it: look again a few times.
+        ++m_frameChecks;
+        QTimer::singleShot(200, this, [this] { followNormalFrame(); });
+    }
     if (margins.isNull() && !testAttribute(Qt::WA_Mapped))
         return;
     if (m_frameToFit || (m_fitting && margins != m_fitMargins)) {
@@ -297,15 +303,22 @@ void MainDialog::followNormalFrame(bool geometryChanged)
         setGeometry(m_normalFrame.marginsRemoved(margins));
         return;
     }
-    m_normalFrame = frameGeometry();
+    // Until the frame is known, the inside with the margins last seen.
+    if (!margins.isNull())
+        m_lastMargins = margins;
+    m_frameUnknown = m_lastMargins.isNull();
+    m_normalFrame = geometry().marginsAdded(m_lastMargins);
 }
 
 QRect MainDialog::normalFrame() const
 {
+    const QMargins margins = windowHandle() && windowState() == Qt::WindowNoState
+        ? windowHandle()->frameMargins()
+        : m_lastMargins;
     if (m_normalFrame.isValid())
-        return m_normalFrame;
+        return m_frameUnknown ? m_normalFrame.marginsAdded(margins) : m_normalFrame;
     QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    return windowHandle() ? normal.marginsAdded(windowHandle()->frameMargins()) : normal;
+    return normal.marginsAdded(margins);
 }
 
 int MainDialog::exec()

@@ -6,6 +6,7 @@
 #include "ui/controls/TemplateDialog.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -42,6 +43,8 @@ struct MainDialogServices
         chooseFolder;
     /// The options dialog; the confirmed options on OK (it has saved them then).
     std::function<std::optional<CleanOptions>(QWidget* parent)> askCleanOptions;
+    /// The options dialog captioned for a preview; when not set, `askCleanOptions` serves.
+    std::function<std::optional<CleanOptions>(QWidget* parent)> askPreviewOptions;
     /// The log window over the lines of a run.
     std::function<void(QWidget* parent, const std::vector<std::string>& lines)> showLog;
     /// The log window of a preview, captioned as one; when not set, `showLog` serves.
@@ -117,6 +120,10 @@ public:
     void UpdateButtons();
     /// Replaces the entries and rows with the song files of `folder`.
     void ScanFolder();
+
+    /// What a saved log of the last run starts with: the folder, when the run ended and the
+    /// options it applied (see `LogDialog::HeadingLines`).
+    const QStringList& logHeading() const { return m_logHeading; }
 
     /// The file list's context-menu commands "Preview…" and "Restore Originals".
     QAction* previewAction() const { return m_previewAction; }
@@ -197,6 +204,7 @@ private:
     std::string m_folder;
     QString m_startDirectory;
     std::vector<MidiFileEntry> m_entries;
+    QStringList m_logHeading;
     bool m_useStoredFolder = true;
     LayoutMetrics m_layoutMetrics;
     bool m_layoutCaptured = false;
@@ -204,6 +212,12 @@ private:
     /// The outer rectangle of the normal window: the restored one until the window has shown
     /// itself normal with its frame, then the one it has there.
     QRect m_normalFrame;
+    /// `m_normalFrame` is the inside, taken while the frame was not known yet; how often the
+    /// frame was looked for since.
+    bool m_frameUnknown = false;
+    int m_frameChecks = 0;
+    /// The window manager's frame around the normal window as last seen.
+    QMargins m_lastMargins;
     /// Whether the window's inside still has to be fitted to `m_normalFrame`: a frame that
     /// the window manager draws is only known once the window is on the screen.
     bool m_frameToFit = false;

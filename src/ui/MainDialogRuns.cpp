@@ -9,11 +9,13 @@
 #include "platform/qt/WaitCursor.h"
 #include "settings/Texts.h"
 #include "song/SongTitle.h"
+#include "ui/LogDialog.h"
 #include "ui/MainDialog.h"
 #include "ui/ProgressRun.h"
 #include "ui/controls/ColumnListView.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QMenu>
 
 #include <algorithm>
@@ -128,6 +130,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
         if (m_fileList && !preview)
             m_fileList->DeselectRows(result.finishedRows);
     }
+    m_logHeading = LogDialog::HeadingLines(m_folder, &options, QDateTime::currentDateTime());
     if (m_fileList)
         m_fileList->viewport()->update();
     return std::move(result.logLines);
@@ -136,7 +139,9 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
 void MainDialog::OnPreview()
 {
     // The options dialog stores what the user confirms; nothing else changes.
-    if (std::optional<CleanOptions> options = m_services.askCleanOptions(this)) {
+    auto& ask =
+        m_services.askPreviewOptions ? m_services.askPreviewOptions : m_services.askCleanOptions;
+    if (std::optional<CleanOptions> options = ask(this)) {
         std::vector<std::string> lines = runCleaning(*options, true);
         (m_services.showPreviewLog ? m_services.showPreviewLog : m_services.showLog)(this, lines);
     }
@@ -186,6 +191,7 @@ void MainDialog::OnRestoreOriginals()
         if (m_fileList)
             m_fileList->DeselectRows(result.finishedRows);
     }
+    m_logHeading = LogDialog::HeadingLines(m_folder, nullptr, QDateTime::currentDateTime());
     if (m_fileList)
         m_fileList->viewport()->update();
     m_services.showLog(this, result.logLines);

@@ -1,4 +1,3 @@
-#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
 #include "ui/CleanOptionsDialog.h"
 #include "ui/LanguageChooser.h"
@@ -36,14 +35,27 @@ MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifi
             return std::nullopt;
         return dialog.options();
     };
-    s.showLog = [](QWidget* parent, const std::vector<std::string>& lines) {
+    s.askPreviewOptions = [&store, &notifier](QWidget* parent) -> std::optional<CleanOptions> {
+        CleanOptionsDialog dialog(store, notifier, parent);
+        dialog.setPreview();
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.options();
+    };
+    // A saved log starts with the folder, the time and the options of the run.
+    auto runLog = [](QWidget* parent, const std::vector<std::string>& lines, bool preview) {
         LogDialog log(lines, parent);
+        if (auto* window = qobject_cast<MainDialog*>(parent))
+            log.savedHeading = window->logHeading();
+        if (preview)
+            log.markAsPreview();
         log.exec();
     };
-    s.showPreviewLog = [](QWidget* parent, const std::vector<std::string>& lines) {
-        LogDialog log(lines, parent);
-        log.setWindowTitle(toQString(Texts::PreviewLogCaption.pick()));
-        log.exec();
+    s.showLog = [runLog](QWidget* parent, const std::vector<std::string>& lines) {
+        runLog(parent, lines, false);
+    };
+    s.showPreviewLog = [runLog](QWidget* parent, const std::vector<std::string>& lines) {
+        runLog(parent, lines, true);
     };
     s.confirm = [](QWidget* parent, const QString& question) {
         QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), question,

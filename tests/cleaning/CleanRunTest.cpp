@@ -502,7 +502,7 @@ TEST(CleanRunFaults, EveryFailingOrKilledStepLeavesEveryFileWhole)
 }
 
 // The final rename fails and so does putting the folder back: whatever way the backup was
-// made, the name still holds the former bytes and the backup is a copy of them.
+// made, the name still holds the former bytes, and the message names the backup left.
 TEST(CleanRunFaults, FailedUndoLeavesTheNameWithItsFormerBytes)
 {
     for (Backup method : {Backup::SecondName, Backup::Copy, Backup::CopyAndLook}) {
@@ -519,6 +519,9 @@ TEST(CleanRunFaults, FailedUndoLeavesTheNameWithItsFormerBytes)
         EXPECT_EQ(*folder.file("a.mid.bak"), dirty);
         EXPECT_EQ(*folder.file("a.mid"), dirty);
         ASSERT_EQ(notifier.texts.size(), 1u);
+        EXPECT_TRUE(
+            notifier.texts[0].ends_with("Its former contents also stay in \"/songs/a.mid.bak\"."))
+            << notifier.texts[0];
     }
 }
 

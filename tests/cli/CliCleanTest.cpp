@@ -30,7 +30,6 @@ protected:
         m_root = pattern;
         fs::create_directories(m_root / "songs");
         fs::create_directories(m_root / "config");
-        fs::create_directories(m_root / "data"); // the trash goes here, not the volume's
     }
     void TearDown() override { fs::remove_all(m_root); }
 
@@ -62,7 +61,7 @@ protected:
         fs::path out = m_root / "stdout", err = m_root / "stderr";
         std::string command = "HOME=" + m_root.string()
             + " XDG_CONFIG_HOME=" + (m_root / "config").string()
-            + " XDG_DATA_HOME=" + (m_root / "data").string() + " " + SORVANEL_CLI + " "
+            + " XDG_DATA_HOME=" + (m_root / "data/share").string() + " " + SORVANEL_CLI + " "
             + commandName + " " + arguments + " >" + out.string() + " 2>" + err.string();
         int result = std::system(command.c_str());
         Outcome outcome;
@@ -292,7 +291,8 @@ TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
     EXPECT_EQ(wrong.err, usageError("unknown option '--dry-run'"));
 
     // A song saved after its clean is kept and fails the restore, unless its bytes may go to
-    // the trash; a gone song of a folder gets its name back from its backup.
+    // the trash (the home's, made where it is missing); a gone song of a folder gets its name
+    // back from its backup.
     ASSERT_EQ(run(controllersOnly + folder()).status, 1); // broken.mid is left out
     song("a.mid", clean);
     fs::last_write_time(a, fs::file_time_type::clock::now() + std::chrono::hours(1));
@@ -308,7 +308,7 @@ TEST_F(CliCleanTest, RestoreGivesBackTheFormerBytes)
     Outcome trashed = run("--trash-changed " + folder(), "restore");
     EXPECT_EQ(trashed.status, 0) << trashed.err;
     EXPECT_EQ(contents("a.mid"), dirty);
-    std::ifstream inTrash(m_root / "data/Trash/files/a.mid", std::ios::binary);
+    std::ifstream inTrash(m_root / "data/share/Trash/files/a.mid", std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(inTrash), {}), clean);
 }
 

@@ -139,7 +139,8 @@ private slots:
 
     void captionsFollowTheLanguage_data()
     {
-        QTest::addColumn<int>("id"); // 0: the dialog's title
+        // 0: the dialog's title; -1 and -2: the title and the confirming button of a preview's.
+        QTest::addColumn<int>("id");
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("german");
         auto row = [](int id, const char* english, const char* german) {
@@ -159,6 +160,8 @@ private slots:
         row(1, "Clean", "Säubern");
         row(2, "Cancel", "Abbrechen");
         row(1098, "(00/00) Bank select MSB", "(00/00) Bank select MSB");
+        row(-1, "Preview: Check Midi Files", "Vorschau: Midifiles prüfen");
+        row(-2, "Preview", "Vorschau");
     }
 
     void captionsFollowTheLanguage()
@@ -171,8 +174,11 @@ private slots:
             MemorySettingsStore store;
             RecordingNotifier notifier;
             Dialog dialog(store, notifier);
-            QString shown =
-                id ? dialog.control(id)->property("text").toString() : dialog.windowTitle();
+            if (id < 0)
+                dialog.setPreview();
+            const int control = id == -2 ? 1 : std::max(id, 0);
+            QString shown = control ? dialog.control(control)->property("text").toString()
+                                    : dialog.windowTitle();
             QCOMPARE(shown, language == Language::German ? german : english);
         }
     }

@@ -188,11 +188,15 @@ private slots:
         const QString expected =
             QString::fromUtf8("File\tSysEx\tContr.\tReset\n\nGrüße.mid\t   1\t   2\t   0\n");
         LogDialog dialog(lines);
+        // A preview's log says so; a saved one starts with its heading and ends with totals.
+        dialog.markAsPreview();
+        dialog.savedHeading = {"Folder: /songs", "Date: 2026-01-02 03:04:05"};
+        const QString note = QString::fromUtf8("Preview – nothing was written\n");
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QGuiApplication::clipboard()->clear();
         QTest::keyClick(&dialog, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), expected);
+        QCOMPARE(QGuiApplication::clipboard()->text(), note + expected);
 
         QTemporaryDir folder;
         const QString path = folder.filePath("log.txt");
@@ -200,7 +204,10 @@ private slots:
         dialog.OnSaveAs();
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(saved.readAll()), expected);
+        QCOMPARE(QString::fromUtf8(saved.readAll()),
+            "Folder: /songs\nDate: 2026-01-02 03:04:05\n\n" + note + expected
+                + "\nTotals: songs changed 1, SysEx events removed 1, controller events removed 2, "
+                  "resets inserted 0\n");
 
         // A file that cannot be written is reported; the log stays open.
         QStringList boxes;
@@ -213,6 +220,46 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QVERIFY(boxes[0].startsWith("The log could not be saved:\n"));
         QVERIFY(dialog.isVisible());
+    }
+
+    void headingNamesFolderTimeAndOptions_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("options");
+        QTest::newRow("first start") << 0 << "SysEx events kept; controller events kept";
+        QTest::newRow("everything deleted, resets at both ends")
+            << 1
+            << "all SysEx events deleted; all controller events deleted; Midi reset inserted: "
+               "Beginning of file, End of file";
+        QTest::newRow("exceptions") << 2
+                                    << "all SysEx events deleted except manufacturer id 41, 0A; "
+                                       "all controller events deleted except 07, 40, Pitch Bend";
+        QTest::newRow("restore: no options") << 3 << "";
+    }
+
+    void headingNamesFolderTimeAndOptions()
+    {
+        QFETCH(int, kind);
+        sorvanel::CleanOptions chosen;
+        if (kind >= 1) {
+            chosen.DeleteSysExEvents = 1;
+            chosen.DeleteAllControlEvents = 1;
+            chosen.ExceptControlEvents = kind == 2;
+            chosen.InsertMidiReset = kind == 1;
+            chosen.EndOfFile = 1;
+        }
+        if (kind == 2) {
+            chosen.ExceptManufacturerIds = 1;
+            chosen.ManufacturerId[0].Value = 0x41;
+            chosen.ManufacturerId[3].Value = 0x0A;
+            chosen.BankSelectMSB = chosen.Modulation = chosen.Pan = chosen.Expression = 0;
+            chosen.Reverb = chosen.Chorus = 0;
+        }
+        QStringList lines = LogDialog::HeadingLines(
+            "/songs", kind == 3 ? nullptr : &chosen, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        QCOMPARE(lines.mid(0, 2), QStringList({"Folder: /songs", "Date: 2026-01-02 03:04:05"}));
+        QFETCH(QString, options);
+        QCOMPARE(lines.value(2), options.isEmpty() ? QString() : "Options: " + options);
     }
 
     void closesWithOk()

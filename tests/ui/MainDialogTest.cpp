@@ -121,6 +121,22 @@ QPushButton* button(const MainDialog& dialog, int id)
     return dialog.controlAs<QPushButton>(id);
 }
 
+/// A path as the folder chooser and drops hand it to the window: with "\\" on Windows.
+std::string nativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+/// A path of the drop table on this system: on Windows "/" is drive C:'s root and "\\" parts it.
+QString onThisSystem(const QString& path)
+{
+#ifdef _WIN32
+    if (path.startsWith('/'))
+        return "C:" + QDir::toNativeSeparators(path);
+#endif
+    return path;
+}
+
 /// What assistive technology reads for a control: its name, then its tool tip after a '|'.
 QString readOut(const MainDialog& dialog, int id)
 {
@@ -137,7 +153,7 @@ bool dragAndDrop(MainDialog& dialog, const QStringList& paths)
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& path : paths)
-        urls << (path.startsWith('/') ? QUrl::fromLocalFile(path) : QUrl(path));
+        urls << (QDir::isAbsolutePath(path) ? QUrl::fromLocalFile(path) : QUrl(path));
     data.setUrls(urls);
     const QPoint middle = dialog.rect().center();
     QDragEnterEvent enter(middle, offered, &data, Qt::LeftButton, Qt::NoModifier);
@@ -294,13 +310,16 @@ private slots:
         QDir::setCurrent(before);
         const QString start = QDir(elsewhere.path()).canonicalPath();
         const QString program = QCoreApplication::applicationDirPath();
-        QCOMPARE(documentFolders(start),
-            QStringList({start, program, QDir::cleanPath(program + "/../share/sorvanel")}));
+        QStringList folders{start, program};
+#ifndef _WIN32
+        folders << QDir::cleanPath(program + "/../share/sorvanel");
+#endif
+        QCOMPARE(documentFolders(start), folders);
         dialog->OnHelpButton();
         QVERIFY(h.opened.empty());
         QCOMPARE(h.notifier.texts.at(0),
             "The document \"Sorvanel_e.htm\" was not found.\n\nLooked for in:\n"
-                + documentFolders(start).join('\n').toStdString());
+                + nativePath(folders.join('\n')));
 
         writeFile(program + "/Sorvanel_e.htm", {});
         dialog->OnHelpButton();
@@ -313,7 +332,7 @@ private slots:
         QCOMPARE(h.notifier.texts[1],
             "The document \"Sorvanel_e.htm\" could not be opened: no program is set up to show "
             "it.\n\n"
-                + (program + "/Sorvanel_e.htm").toStdString());
+                + nativePath(program + "/Sorvanel_e.htm"));
     }
 
     void scanListsSongFilesSortedWithTitles()
@@ -334,7 +353,7 @@ private slots:
 
         Harness h("E");
         auto dialog = h.open();
-        h.folderAnswer = d.toStdString();
+        h.folderAnswer = nativePath(d);
         QTest::mouseClick(button(*dialog, MainDialog::SelectFolderButton), Qt::LeftButton);
 
         QCOMPARE(rowTexts(*dialog),
@@ -343,10 +362,11 @@ private slots:
         // Only the broken file was reported, by the reader.
         QCOMPARE(h.notifier.texts.size(), std::size_t{1});
         QVERIFY(QString::fromStdString(h.notifier.texts[0]).contains("broken.mid"));
-        QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(), d);
+        QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(),
+            QDir::toNativeSeparators(d));
         QVERIFY(button(*dialog, MainDialog::SelectAllButton)->isEnabled());
         QVERIFY(!button(*dialog, MainDialog::CleanButton)->isEnabled());
-        QCOMPARE(dialog->entries()[0].fullPath, (d + "/A.mid").toStdString());
+        QCOMPARE(dialog->entries()[0].fullPath, nativePath(d + "/A.mid"));
         QCOMPARE(dialog->focusWidget(), dialog->fileList());
     }
 
@@ -892,12 +912,13 @@ private slots:
         QFETCH(QStringList, names);
         std::vector<DroppedPath> dropped;
         for (const QString& path : paths)
-            dropped.push_back({path.toStdString(), path.endsWith('/') || path.endsWith('\\')});
+            dropped.push_back(
+                {onThisSystem(path).toStdString(), path.endsWith('/') || path.endsWith('\\')});
         std::optional<DropChoice> choice = chooseDrop(dropped);
         QCOMPARE(choice.has_value(), !folder.isEmpty());
         if (!choice)
             return;
-        QCOMPARE(QString::fromStdString(choice->folder), folder);
+        QCOMPARE(QString::fromStdString(choice->folder), onThisSystem(folder));
         QStringList got;
         for (const std::string& name : choice->fileNames)
             got << QString::fromStdString(name);
@@ -929,14 +950,15 @@ private slots:
         QVERIFY(dragAndDrop(*dialog, {d}));
         QCOMPARE(dialog->fileList()->GetItemCount(), 3);
         QCOMPARE(dialog->fileList()->GetSelectedCount(), 0);
-        QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(), d);
+        QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(),
+            QDir::toNativeSeparators(d));
 
         // The dropped folder is the current one: the chooser starts there and closing
         // stores it.
         dialog->OnSelectFolder();
-        QCOMPARE(h.folderStarts, std::vector<std::string>({d.toStdString()}));
+        QCOMPARE(h.folderStarts, std::vector<std::string>({nativePath(d)}));
         dialog->reject();
-        QCOMPARE(h.store.GetProfileString(settingsSection, "Folder", ""), d.toStdString());
+        QCOMPARE(h.store.GetProfileString(settingsSection, "Folder", ""), nativePath(d));
     }
 
     void subfoldersAreListedOnceChosenAndTheChoiceIsStored()
@@ -949,7 +971,7 @@ private slots:
         writeFile(d + "/Album/CD2/two.mid", songWithTitle("Two"));
         Harness h("E");
         auto dialog = h.open();
-        h.folderAnswer = d.toStdString();
+        h.folderAnswer = nativePath(d);
         dialog->OnSelectFolder();
         QCOMPARE(rowTexts(*dialog), QStringList({"top.mid|Top"}));
 
@@ -957,7 +979,7 @@ private slots:
         QCOMPARE(h.store.GetProfileInt(settingsSection, "IncludeSubfolders", 0), 1);
         QCOMPARE(rowTexts(*dialog),
             QStringList({"top.mid|Top", "Album/one.mid|One", "Album/CD2/two.mid|Two"}));
-        QCOMPARE(dialog->entries()[2].fullPath, (d + "/Album/CD2/two.mid").toStdString());
+        QCOMPARE(dialog->entries()[2].fullPath, nativePath(d + "/Album/CD2/two.mid"));
 
         // The next start keeps the choice.
         auto next = h.open();

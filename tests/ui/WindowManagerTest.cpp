@@ -158,6 +158,29 @@ private slots:
             && dialog->geometry() == frame.marginsRemoved(dialog->windowHandle()->frameMargins()));
     }
 
+    void aFirstStartStoresTheFrame()
+    {
+        // From an empty store the window manager places and frames the window whenever it
+        // gets to it: what is stored is the frame, never the inside.
+        for (int start = 0; start < 5; ++start) {
+            m_store = MemorySettingsStore();
+            init();
+            auto dialog = open();
+            QVERIFY(framed(*dialog));
+            QTest::qWait(300);
+            const QRect frame =
+                dialog->geometry().marginsAdded(dialog->windowHandle()->frameMargins());
+            // Closed maximized, the normal frame is stored as it was last seen.
+            if (start % 2) {
+                dialog->setWindowState(Qt::WindowMaximized);
+                QTRY_VERIFY(dialog->isMaximized());
+                QTest::qWait(100);
+            }
+            dialog->reject();
+            QCOMPARE(stored(), frame);
+        }
+    }
+
     void titleBarStaysOnTheScreen()
     {
         storePlacement(m_store, {QRect(100, -40, 700, 600), ShowNormal});
