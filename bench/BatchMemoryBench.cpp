@@ -71,11 +71,11 @@ void BM_FolderTitles(benchmark::State& state)
         if (entries.size() != fileCount)
             state.SkipWithError("not every file was listed");
     }
-    state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * fileCount * song.size()));
-    state.counters["s/file"] =
-        benchmark::Counter(static_cast<double>(fileCount * state.iterations()),
-            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetBytesProcessed(static_cast<std::int64_t>(
+        static_cast<std::size_t>(state.iterations()) * fileCount * song.size()));
+    state.counters["s/file"] = benchmark::Counter(
+        static_cast<double>(fileCount * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_FolderTitles)->Arg(500)->Arg(5'000)->Unit(benchmark::kMillisecond);

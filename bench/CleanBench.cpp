@@ -120,9 +120,11 @@ void BM_ReadParseCleanEncode(benchmark::State& state)
         song.write(out, notifier);
         benchmark::DoNotOptimize(output.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * image.size()));
     state.counters["events/s"] = benchmark::Counter(
-        static_cast<double>(events * state.iterations()), benchmark::Counter::kIsRate);
+        static_cast<double>(events * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate);
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_ReadParseCleanEncode)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
@@ -139,7 +141,8 @@ void BM_PlainRead(benchmark::State& state)
         files.readWhole(path, image);
         benchmark::DoNotOptimize(image.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * image.size()));
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_PlainRead)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
@@ -175,14 +178,15 @@ void BM_BatchRunSmallFiles(benchmark::State& state)
         if (result.stoppedEarly || result.logLines.size() != fileCount + 2)
             state.SkipWithError("the run did not change every file");
     }
-    state.SetBytesProcessed(
-        static_cast<std::int64_t>(state.iterations() * fileCount * original.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(
+        static_cast<std::size_t>(state.iterations()) * fileCount * original.size()));
     state.counters["files/s"] = benchmark::Counter(
-        static_cast<double>(fileCount * state.iterations()), benchmark::Counter::kIsRate);
+        static_cast<double>(fileCount * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate);
     // Flat from the smaller batch to the larger one when nothing is paid again per file.
-    state.counters["s/file"] =
-        benchmark::Counter(static_cast<double>(fileCount * state.iterations()),
-            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["s/file"] = benchmark::Counter(
+        static_cast<double>(fileCount * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_BatchRunSmallFiles)
@@ -220,7 +224,8 @@ void BM_CleanOneTrack(benchmark::State& state)
     state.counters["deleted"] =
         static_cast<double>(counts.controllersRemoved + counts.sysExRemoved);
     state.counters["events/s"] = benchmark::Counter(
-        static_cast<double>(count * state.iterations()), benchmark::Counter::kIsRate);
+        static_cast<double>(count * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CleanOneTrack)
     ->Arg(625'000)
@@ -252,9 +257,11 @@ void BM_ParseCleanEncodeOneTrack(benchmark::State& state)
         song.write(out, notifier);
         benchmark::DoNotOptimize(output.data());
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image.size()));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * image.size()));
     state.counters["events/s"] = benchmark::Counter(
-        static_cast<double>(count * state.iterations()), benchmark::Counter::kIsRate);
+        static_cast<double>(count * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_ParseCleanEncodeOneTrack)
     ->Arg(100'000)

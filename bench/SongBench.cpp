@@ -126,7 +126,8 @@ std::int64_t which(const benchmark::State& state)
 
 void setCounters(benchmark::State& state, const Sample& s)
 {
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * s.image.size()));
+    state.SetBytesProcessed(
+        static_cast<std::int64_t>(static_cast<std::size_t>(state.iterations()) * s.image.size()));
     state.counters["events/s"] = benchmark::Counter(
         static_cast<double>(s.events), benchmark::Counter::kIsIterationInvariantRate);
     state.SetLabel(which(state) == 0 ? "16 tracks" : "1 track");

@@ -72,7 +72,8 @@ void BM_WindowListsFolder(benchmark::State& state)
             state.SkipWithError("the list does not show every file");
     }
     state.counters["files/s"] = benchmark::Counter(
-        static_cast<double>(fileCount * state.iterations()), benchmark::Counter::kIsRate);
+        static_cast<double>(fileCount * static_cast<std::size_t>(state.iterations())),
+        benchmark::Counter::kIsRate);
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WindowListsFolder)->Arg(500)->Arg(5'000)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -588,7 +588,8 @@ TEST(CleanWhileReading, MatchesReadCleanWrite)
         }
         ASSERT_EQ(result, SievedWrite::Written);
         EXPECT_EQ(streamedCounts, counts);
-        EXPECT_EQ(toHex(Bytes(block.begin(), block.begin() + written)), toHex(expected));
+        EXPECT_EQ(toHex(Bytes(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(written))),
+            toHex(expected));
 
         // One byte short: the song is still judged whole, then found too large.
         MidiBuffer again(image.data(), static_cast<std::int32_t>(image.size()), testPath);
@@ -604,15 +605,17 @@ TEST(CleanWhileReading, MatchesReadCleanWrite)
         std::vector<Bytes> blocks(1);
         const GrowBlock grow = [&](std::size_t used, std::size_t atLeast, std::size_t& size) {
             EXPECT_GT(atLeast, blocks.back().size());
-            blocks.push_back(Bytes(blocks.back().begin(), blocks.back().begin() + used));
+            blocks.push_back(Bytes(
+                blocks.back().begin(), blocks.back().begin() + static_cast<std::ptrdiff_t>(used)));
             blocks.back().resize(size = atLeast);
             return blocks.back().data();
         };
         EXPECT_EQ(cleanWhileReading(
                       grown, notifier, options, blocks[0].data(), 0, written, streamedCounts, grow),
             SievedWrite::Written);
-        EXPECT_EQ(
-            toHex(Bytes(blocks.back().begin(), blocks.back().begin() + written)), toHex(expected));
+        EXPECT_EQ(toHex(Bytes(blocks.back().begin(),
+                      blocks.back().begin() + static_cast<std::ptrdiff_t>(written))),
+            toHex(expected));
     }
 }
 

@@ -159,7 +159,8 @@ TEST(SongReadTest, EveryProperPrefixOfAValidFileIsRefusedWithOneMessage)
     };
     for (const Bytes& sample : samples) {
         for (std::size_t size = 0; size < sample.size(); ++size) {
-            SCOPED_TRACE(toHex(Bytes(sample.begin(), sample.begin() + size)));
+            SCOPED_TRACE(
+                toHex(Bytes(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(size))));
             Bytes image(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(size));
             Song song;
             ReadResult result = readSong(song, image);

@@ -43,7 +43,8 @@ public:
         if (row < 0 || static_cast<std::size_t>(row) >= self->texts.size())
             return true;
         for (int i = 0; i < columnCount && i < 2; ++i)
-            columns[static_cast<std::size_t>(i)] = self->texts[static_cast<std::size_t>(row)][i];
+            columns[static_cast<std::size_t>(i)] =
+                self->texts[static_cast<std::size_t>(row)][static_cast<std::size_t>(i)];
         return true;
     }
 

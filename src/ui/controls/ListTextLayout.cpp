@@ -76,7 +76,9 @@ std::vector<CellSpan> lineCells(
     int left = itemLeft + 2;
     for (int i = 0; i < partCount; ++i) {
         const bool fixed = static_cast<std::size_t>(i) < columnWidths.size();
-        const int right = fixed ? std::min(left + columnWidths[i], itemRight) : itemRight;
+        const int right = fixed
+            ? std::min(left + columnWidths[static_cast<std::size_t>(i)], itemRight)
+            : itemRight;
         cells.push_back({left, right});
         if (right >= itemRight)
             break;
