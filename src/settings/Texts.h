@@ -130,6 +130,18 @@ inline constexpr TextPair RestoreQuestionMany{
     "%1 songs get their backups' bytes back, and the backups are removed.\n\nRestore the "
     "originals?"};
 
+/// Asked after a restore that passed over songs changed since their clean.
+inline constexpr TextPair RestoreChangedQuestionOne{
+    "1 Song wurde nach dem Säubern geändert und nicht wiederhergestellt.\n\nTrotzdem "
+    "wiederherstellen? Sein jetziger Inhalt kommt in den Papierkorb.",
+    "1 song was changed after it was cleaned and was not restored.\n\nRestore it anyway? What "
+    "it holds now is moved to the trash."};
+inline constexpr TextPair RestoreChangedQuestionMany{
+    "%1 Songs wurden nach dem Säubern geändert und nicht wiederhergestellt.\n\nTrotzdem "
+    "wiederherstellen? Ihr jetziger Inhalt kommt in den Papierkorb.",
+    "%1 songs were changed after they were cleaned and were not restored.\n\nRestore them "
+    "anyway? What they hold now is moved to the trash."};
+
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};
 inline constexpr TextPair DeleteAllSysExEvents{

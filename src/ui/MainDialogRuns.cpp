@@ -150,6 +150,35 @@ void MainDialog::OnPreview()
         m_fileList->setFocus();
 }
 
+RestoreRunResult MainDialog::restoreRows(const std::vector<std::size_t>& rows, ChangedFiles changed)
+{
+    RestoreRunResult result;
+    std::vector<std::pair<std::size_t, std::string>> titles;
+    {
+        WaitCursor busy;
+        ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
+        run.run([&](ProgressRun::Work& work) {
+            result = restoreFiles(m_entries, rows, *m_services.files, work.notifier, UiLanguage(),
+                work.progress(Texts::ProgressRestoring, true), changed);
+            // The restored bytes may carry another title. This part is not stopped: a file
+            // that got its former bytes back must show their title.
+            RunProgress reading = work.progress(Texts::ProgressReading, false);
+            SongTitleReader titleReader;
+            for (std::size_t i = 0; i < result.restoredRows.size(); ++i) {
+                MidiFileEntry entry = m_entries[result.restoredRows[i]];
+                reading(i, result.restoredRows.size(), entry.fileName);
+                titleReader.read(entry, *m_services.files, work.notifier);
+                titles.emplace_back(result.restoredRows[i], std::move(entry.title));
+            }
+        });
+        for (auto& [row, title] : titles)
+            m_entries[row].title = std::move(title);
+        if (m_fileList)
+            m_fileList->DeselectRows(result.finishedRows);
+    }
+    return result;
+}
+
 void MainDialog::OnRestoreOriginals()
 {
     std::vector<std::size_t> rows = selectedRows();
@@ -167,29 +196,25 @@ void MainDialog::OnRestoreOriginals()
             return;
         }
     }
-    RestoreRunResult result;
-    std::vector<std::pair<std::size_t, std::string>> titles;
-    {
-        WaitCursor busy;
-        ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
-        run.run([&](ProgressRun::Work& work) {
-            result = restoreFiles(m_entries, rows, *m_services.files, work.notifier, UiLanguage(),
-                work.progress(Texts::ProgressRestoring, true));
-            // The restored bytes may carry another title. This part is not stopped: a file
-            // that got its former bytes back must show their title.
-            RunProgress reading = work.progress(Texts::ProgressReading, false);
-            SongTitleReader titleReader;
-            for (std::size_t i = 0; i < result.restoredRows.size(); ++i) {
-                MidiFileEntry entry = m_entries[result.restoredRows[i]];
-                reading(i, result.restoredRows.size(), entry.fileName);
-                titleReader.read(entry, *m_services.files, work.notifier);
-                titles.emplace_back(result.restoredRows[i], std::move(entry.title));
-            }
-        });
-        for (auto& [row, title] : titles)
-            m_entries[row].title = std::move(title);
-        if (m_fileList)
-            m_fileList->DeselectRows(result.finishedRows);
+    RestoreRunResult result = restoreRows(rows, ChangedFiles::Keep);
+    // Songs saved after their clean were passed over, each named; their present bytes go to
+    // the trash only when the user says so.
+    const auto changed = static_cast<qsizetype>(result.changedRows.size());
+    if (changed > 0 && !result.stoppedEarly && !result.cancelled && m_services.confirm
+        && m_services.confirm(this,
+            changed == 1 ? toQString(Texts::RestoreChangedQuestionOne.pick())
+                         : toQString(Texts::RestoreChangedQuestionMany.pick()).arg(changed))) {
+        RestoreRunResult anyway = restoreRows(result.changedRows, ChangedFiles::ToTrash);
+        if (!anyway.restoredRows.empty()) {
+            // One log: the first run's heading, or this run's where the first restored none.
+            if (result.restoredRows.empty())
+                result.logLines = std::move(anyway.logLines);
+            else
+                for (std::size_t row : anyway.restoredRows)
+                    result.logLines.push_back(m_entries[row].fileName);
+        }
+        result.restoredRows.insert(
+            result.restoredRows.end(), anyway.restoredRows.begin(), anyway.restoredRows.end());
     }
     m_logHeading = LogDialog::HeadingLines(m_folder, nullptr, QDateTime::currentDateTime());
     if (m_fileList)
