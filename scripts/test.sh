@@ -12,24 +12,21 @@ echo "== Formatting"
 git ls-files -- '*.h' '*.cpp' | xargs clang-format --dry-run -Werror
 
 echo "== Build and test"
-cmake -S . -B build -G Ninja -DSORVANEL_WERROR=ON >/dev/null
-cmake --build build
-ctest --test-dir build --output-on-failure
+cmake --preset plain >/dev/null
+cmake --build --preset plain
+ctest --preset plain
 
 echo "== Debian package"
 scripts/package.sh build
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSORVANEL_SANITIZE=ON \
-    -DSORVANEL_BENCH=OFF -DSORVANEL_WERROR=ON >/dev/null
-cmake --build build-asan
-ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp \
-    ctest --test-dir build-asan --output-on-failure
+cmake --preset sanitizers >/dev/null
+cmake --build --preset sanitizers
+ctest --preset sanitizers
 
 echo "== Fuzz (${fuzz_seconds} s)"
-CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSORVANEL_FUZZ=ON -DSORVANEL_GUI=OFF \
-    -DSORVANEL_TESTS=OFF -DSORVANEL_BENCH=OFF -DSORVANEL_WERROR=ON >/dev/null
-cmake --build build-fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 targets=(build-fuzz/fuzz/*Fuzz)
 per_target=$((fuzz_seconds / ${#targets[@]}))
 for target in "${targets[@]}"; do

@@ -1,10 +1,11 @@
 #include "app/Application.h"
 
+#include "platform/Notifier.h"
 #include "platform/qt/MessageBoxes.h"
 #include "platform/qt/QtSettingsStore.h"
 #include "platform/qt/SingleInstance.h"
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
 
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -15,28 +16,19 @@
 
 namespace sorvanel::ui {
 
-namespace {
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
-
 QString escapedExceptionText(std::exception_ptr failure, bool fromCommand)
 {
     try {
         std::rethrow_exception(failure);
     } catch (const std::bad_alloc&) {
-        return fromUtf8(Texts::OutOfMemory);
+        return toQString(outOfMemoryText);
     } catch (const std::exception& e) {
         // A file failure names its path, which is bytes as the system gave them.
         if (e.what() && *e.what())
             return decodeMessageText(e.what());
     } catch (...) {
     }
-    return fromUtf8(fromCommand ? Texts::CommandFailed : Texts::InternalApplicationError);
+    return toQString(fromCommand ? Texts::CommandFailed : Texts::InternalApplicationError);
 }
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event)

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "settings/Texts.h"
 #include "song/SongTitle.h"
 
 #include <ostream>
@@ -13,8 +14,8 @@ namespace {
 
 void printTitle(std::ostream& out, const std::string& path, const std::string& title)
 {
-    out << printable(path) << '\t' << (title.empty() ? "<no title found>" : printable(title))
-        << '\n';
+    out << printable(path) << '\t'
+        << (title.empty() ? std::string(Texts::NoTitleFound) : printable(title)) << '\n';
 }
 
 } // namespace

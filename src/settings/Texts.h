@@ -121,16 +121,26 @@ inline constexpr TextPair LogTotals{"Summe: Songs geändert %1, SysEx-Events ent
     "inserted %4"};
 /// Asked before restoring originals (%1: how many songs have a backup).
 inline constexpr TextPair RestoreQuestionOne{
-    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt. "
-    "Was seit dem Säubern an ihm geändert wurde, geht verloren.\n\nOriginal wiederherstellen?",
-    "1 song gets its backup's bytes back, and the backup is removed. Whatever was changed in "
-    "it since it was cleaned is lost.\n\nRestore the original?"};
+    "1 Song erhält die Bytes seiner Sicherung zurück, die Sicherung wird dabei entfernt.\n\n"
+    "Original wiederherstellen?",
+    "1 song gets its backup's bytes back, and the backup is removed.\n\nRestore the original?"};
 inline constexpr TextPair RestoreQuestionMany{
     "%1 Songs erhalten die Bytes ihrer Sicherungen zurück, die Sicherungen werden dabei "
-    "entfernt. Was seit dem Säubern an ihnen geändert wurde, geht verloren.\n\n"
-    "Originale wiederherstellen?",
-    "%1 songs get their backups' bytes back, and the backups are removed. Whatever was changed "
-    "in them since they were cleaned is lost.\n\nRestore the originals?"};
+    "entfernt.\n\nOriginale wiederherstellen?",
+    "%1 songs get their backups' bytes back, and the backups are removed.\n\nRestore the "
+    "originals?"};
+
+/// Asked after a restore that passed over songs changed since their clean.
+inline constexpr TextPair RestoreChangedQuestionOne{
+    "1 Song wurde nach dem Säubern geändert und nicht wiederhergestellt.\n\nTrotzdem "
+    "wiederherstellen? Sein jetziger Inhalt kommt in den Papierkorb.",
+    "1 song was changed after it was cleaned and was not restored.\n\nRestore it anyway? What "
+    "it holds now is moved to the trash."};
+inline constexpr TextPair RestoreChangedQuestionMany{
+    "%1 Songs wurden nach dem Säubern geändert und nicht wiederhergestellt.\n\nTrotzdem "
+    "wiederherstellen? Ihr jetziger Inhalt kommt in den Papierkorb.",
+    "%1 songs were changed after they were cleaned and were not restored.\n\nRestore them "
+    "anyway? What they hold now is moved to the trash."};
 
 // Clean options dialog.
 inline constexpr TextPair CleanMidiFiles{"Midifiles säubern", "Clean Midi Files"};
@@ -188,20 +198,16 @@ inline constexpr std::string_view ErrorBoxFailed = "Unbekannter Fehler aufgetret
 inline constexpr std::string_view ManualButton = "Anleitung";
 inline constexpr std::string_view ManualDocument = "Anleitung Sorvanel.htm";
 
-// English only, shown in both languages.
-inline constexpr std::string_view InvalidMidiFileStructure =
-    "Invalid midi file structure - file: %s !";
-inline constexpr std::string_view InvalidMidiTrackStructure =
-    "Invalid midi track structure - file: %s !";
-inline constexpr std::string_view InternalBufferTooSmall = "Internal midi buffer too small!";
+// English only, shown in both languages. The reader's messages are in song/Song.h
+// (`invalidFileText`, `invalidTrackText`, `bufferTooSmallText`), below this library.
 inline constexpr std::string_view NoTitleFound = "<no title found>";
 inline constexpr std::string_view LogHeader = "File\tSysEx\tContr.\tReset";
 inline constexpr std::string_view GetUIObjectOfFailed = "GetUIObjectOf failed! hr=%lx";
 inline constexpr std::string_view InvokeCommandFailed = "InvokeCommand failed. hr=%lx";
 inline constexpr std::string_view MainWindowTitle =
     "Sorvanel  -  Delete SysEx events from midi files";
-/// Reports of an exception that escaped a window's handler.
-inline constexpr std::string_view OutOfMemory = "Out of memory.";
+/// Reports of an exception that escaped a window's handler; the one for exhausted memory is
+/// `outOfMemoryText` in platform/Notifier.h.
 inline constexpr std::string_view CommandFailed = "Command failed.";
 inline constexpr std::string_view InternalApplicationError = "Internal application error.";
 

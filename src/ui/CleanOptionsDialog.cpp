@@ -1,5 +1,6 @@
 #include "ui/CleanOptionsDialog.h"
 
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
 #include "ui/CleanOptionsRules.h"
 
@@ -117,11 +118,6 @@ CleanOptions blankOptions()
     for (const FlagControl& control : flagControls)
         options.*control.flag = 0;
     return options;
-}
-
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 /// Positions and sizes are rounded to pixels one by one, which carries the two right-hand

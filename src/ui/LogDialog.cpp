@@ -1,8 +1,8 @@
 #include "ui/LogDialog.h"
 
 #include "platform/qt/MessageBoxes.h"
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
 #include "ui/controls/ColumnListBox.h"
 #include "ui/controls/GrowLayout.h"
 
@@ -29,16 +29,11 @@ const ControlTemplate logControls[] = {
 constexpr int fileColumnWidth = 350;
 constexpr int countColumnWidth = 40;
 
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString askSavePathWithDialog(QWidget* parent)
 {
     // The program's working folder is where its help documents lie, often not writable.
-    return QFileDialog::getSaveFileName(parent, qs(Texts::SaveLogCaption.pick()),
-        QDir::home().filePath(QStringLiteral("Protokoll.txt")), qs(Texts::TextFiles.pick()));
+    return QFileDialog::getSaveFileName(parent, toQString(Texts::SaveLogCaption.pick()),
+        QDir::home().filePath(QStringLiteral("Protokoll.txt")), toQString(Texts::TextFiles.pick()));
 }
 
 } // namespace
@@ -65,7 +60,7 @@ QWidget* LogDialog::createCustomControl(const ControlTemplate& row)
     if (row.id != LogList)
         return TemplateDialog::createCustomControl(row);
     m_logList = new ColumnListBox(this);
-    m_logList->setAccessibleName(qs(Texts::LogListName.pick()));
+    m_logList->setAccessibleName(toQString(Texts::LogListName.pick()));
     return m_logList;
 }
 
@@ -144,14 +139,18 @@ QString LogDialog::TotalsLine(const std::vector<std::string>& lines)
         for (int k = 0; k < 3; ++k)
             counts[k] += fields[fields.size() - 3 + k].trimmed().toLongLong();
     }
-    return qs(Texts::LogTotals.pick()).arg(songs).arg(counts[0]).arg(counts[1]).arg(counts[2]);
+    return toQString(Texts::LogTotals.pick())
+        .arg(songs)
+        .arg(counts[0])
+        .arg(counts[1])
+        .arg(counts[2]);
 }
 
 QStringList LogDialog::HeadingLines(
     const std::string& folder, const CleanOptions* options, const QDateTime& when)
 {
-    QStringList lines{qs(Texts::LogFolder.pick()).arg(decodeStoredText(folder)),
-        qs(Texts::LogDate.pick()).arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))};
+    QStringList lines{toQString(Texts::LogFolder.pick()).arg(decodeStoredText(folder)),
+        toQString(Texts::LogDate.pick()).arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))};
     if (!options)
         return lines;
     auto hexList = [](const auto& bytes) {
@@ -164,11 +163,12 @@ QStringList LogDialog::HeadingLines(
     QStringList parts;
     const QStringList manufacturers = hexList(options->ManufacturerId);
     if (!options->DeleteSysExEvents)
-        parts << qs(Texts::SysExKept.pick());
+        parts << toQString(Texts::SysExKept.pick());
     else if (options->ExceptManufacturerIds && !manufacturers.isEmpty())
-        parts << qs(Texts::SysExDeletedExcept.pick()).arg(manufacturers.join(QStringLiteral(", ")));
+        parts << toQString(Texts::SysExDeletedExcept.pick())
+                     .arg(manufacturers.join(QStringLiteral(", ")));
     else
-        parts << qs(Texts::SysExDeleted.pick());
+        parts << toQString(Texts::SysExDeleted.pick());
     QStringList kept;
     const std::pair<std::int32_t, const char*> standard[] = {{options->BankSelectMSB, "00"},
         {options->Modulation, "01"}, {options->Volume, "07"}, {options->Pan, "0A"},
@@ -181,40 +181,41 @@ QStringList LogDialog::HeadingLines(
     if (options->PitchBend)
         kept << QStringLiteral("Pitch Bend");
     if (!options->DeleteAllControlEvents)
-        parts << qs(Texts::ControllersKept.pick());
+        parts << toQString(Texts::ControllersKept.pick());
     else if (options->ExceptControlEvents && !kept.isEmpty())
-        parts << qs(Texts::ControllersDeletedExcept.pick()).arg(kept.join(QStringLiteral(", ")));
+        parts << toQString(Texts::ControllersDeletedExcept.pick())
+                     .arg(kept.join(QStringLiteral(", ")));
     else
-        parts << qs(Texts::ControllersDeleted.pick());
+        parts << toQString(Texts::ControllersDeleted.pick());
     if (options->InsertMidiReset && (options->BeginningOfFile || options->EndOfFile)) {
         QStringList places;
         if (options->BeginningOfFile)
-            places << qs(Texts::BeginningOfFile.pick());
+            places << toQString(Texts::BeginningOfFile.pick());
         if (options->EndOfFile)
-            places << qs(Texts::EndOfFile.pick());
-        parts << qs(Texts::ResetsInsertedAt.pick()).arg(places.join(QStringLiteral(", ")));
+            places << toQString(Texts::EndOfFile.pick());
+        parts << toQString(Texts::ResetsInsertedAt.pick()).arg(places.join(QStringLiteral(", ")));
     }
-    lines << qs(Texts::LogOptions.pick()).arg(parts.join(QStringLiteral("; ")));
+    lines << toQString(Texts::LogOptions.pick()).arg(parts.join(QStringLiteral("; ")));
     return lines;
 }
 
 void LogDialog::markAsPreview()
 {
     m_preview = true;
-    setWindowTitle(qs(Texts::PreviewLogCaption.pick()));
+    setWindowTitle(toQString(Texts::PreviewLogCaption.pick()));
 }
 
 void LogDialog::OnContextMenu(const QPoint& position)
 {
     QMenu menu(this);
-    menu.addAction(qs(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::OnCopy);
-    menu.addAction(qs(Texts::SaveLogAs.pick()), this, &LogDialog::OnSaveAs);
+    menu.addAction(toQString(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::OnCopy);
+    menu.addAction(toQString(Texts::SaveLogAs.pick()), this, &LogDialog::OnSaveAs);
     menu.exec(m_logList->viewport()->mapToGlobal(position));
 }
 
 void LogDialog::OnCopy()
 {
-    const QString note = m_preview ? qs(Texts::PreviewLogNote.pick()) + u'\n' : QString();
+    const QString note = m_preview ? toQString(Texts::PreviewLogNote.pick()) + u'\n' : QString();
     QGuiApplication::clipboard()->setText(note + LogText(m_logLines));
 }
 
@@ -229,13 +230,13 @@ void LogDialog::OnSaveAs()
     if (!text.isEmpty())
         text += u'\n';
     if (m_preview)
-        text += qs(Texts::PreviewLogNote.pick()) + u'\n';
+        text += toQString(Texts::PreviewLogNote.pick()) + u'\n';
     text += LogText(m_logLines);
     if (QString totals = TotalsLine(m_logLines); !totals.isEmpty())
         text += u'\n' + totals + u'\n';
     if (std::optional<QString> failure = SaveLogText(path, text))
         showMessageBox(this, QMessageBox::Warning, QCoreApplication::applicationName(),
-            qs(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
+            toQString(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
 }
 
 } // namespace sorvanel::ui

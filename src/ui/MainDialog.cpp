@@ -5,12 +5,12 @@
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "platform/qt/MessageBoxes.h"
+#include "platform/qt/TextDecoding.h"
 #include "platform/qt/WaitCursor.h"
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
 #include "settings/Texts.h"
 #include "ui/DropTarget.h"
-#include "ui/TextDecoding.h"
 #include "ui/WindowPlacement.h"
 #include "ui/controls/ColumnListView.h"
 
@@ -41,11 +41,6 @@ namespace {
 constexpr std::string_view folderValueName = "Folder";
 constexpr std::string_view includeSubfoldersValueName = "IncludeSubfolders";
 
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 constexpr DialogTemplate mainTemplate{
     Texts::MainWindowTitle.data(), 365, 244, "MS Sans Serif", 8, /*resizable=*/true};
 
@@ -55,7 +50,8 @@ constexpr std::array<ControlTemplate, 10> mainControls = {{
     {MainDialog::FileList, ControlKind::Custom, nullptr, 4, 40, 359, 186},
     {MainDialog::SelectAllButton, ControlKind::PushButton, "Select All", 4, 229, 56, 14},
     {MainDialog::CleanButton, ControlKind::PushButton, "Clean", 63, 229, 56, 14},
-    {MainDialog::ManualButton, ControlKind::PushButton, "Anleitung", 122, 229, 56, 14},
+    {MainDialog::ManualButton, ControlKind::PushButton, Texts::ManualButton.data(), 122, 229, 56,
+        14},
     {MainDialog::ExitButton, ControlKind::DefaultPushButton, "Exit", 181, 229, 56, 14},
     {MainDialog::HelpButton, ControlKind::IconButton, nullptr, 339, 1, 24, 20},
     {MainDialog::VersionLine, ControlKind::Label, "Sorvanel 1.0", 5, 1, 250, 8},
@@ -151,11 +147,11 @@ void MainDialog::OnInitDialog()
 
     if (m_fileList) {
         m_fileList->Configure(2, &MainDialog::FileListText, this, 4, true, true);
-        if (m_fileList->InsertColumn(
-                0, qs(Texts::FilenameColumn.pick(language)), Qt::AlignLeft, fileNameColumnWidth)
+        if (m_fileList->InsertColumn(0, toQString(Texts::FilenameColumn.pick(language)),
+                Qt::AlignLeft, fileNameColumnWidth)
                 < 0
             || m_fileList->InsertColumn(
-                   1, qs(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
+                   1, toQString(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
                 < 0)
             m_startupFailed = true;
         // Column 1 takes the rest of the list's width whenever that changes, also when a
@@ -180,10 +176,10 @@ void MainDialog::OnInitDialog()
     }
 
     if (language == Language::German) {
-        controlAs<QPushButton>(SelectFolderButton)->setText(qs(Texts::SelectFolder.german));
-        controlAs<QPushButton>(SelectAllButton)->setText(qs(Texts::SelectAll.german));
-        controlAs<QPushButton>(CleanButton)->setText(qs(Texts::Clean.german));
-        controlAs<QPushButton>(ExitButton)->setText(qs(Texts::Exit.german));
+        controlAs<QPushButton>(SelectFolderButton)->setText(toQString(Texts::SelectFolder.german));
+        controlAs<QPushButton>(SelectAllButton)->setText(toQString(Texts::SelectAll.german));
+        controlAs<QPushButton>(CleanButton)->setText(toQString(Texts::Clean.german));
+        controlAs<QPushButton>(ExitButton)->setText(toQString(Texts::Exit.german));
     } else {
         control(ManualButton)->hide();
     }
@@ -215,12 +211,12 @@ void MainDialog::setUpKeysAndNames()
         select->setToolTip(QStringLiteral("%1 (%2)").arg(
             select->text(), chooseFolder.toString(QKeySequence::NativeText)));
     if (m_helpButton) {
-        m_helpButton->setAccessibleName(qs(Texts::HelpButtonName.pick()));
-        m_helpButton->setToolTip(
-            qs(Texts::HelpButtonToolTip.pick()).arg(help.toString(QKeySequence::NativeText)));
+        m_helpButton->setAccessibleName(toQString(Texts::HelpButtonName.pick()));
+        m_helpButton->setToolTip(toQString(Texts::HelpButtonToolTip.pick())
+                                     .arg(help.toString(QKeySequence::NativeText)));
     }
     if (m_fileList)
-        m_fileList->setAccessibleName(qs(Texts::FileListName.pick()));
+        m_fileList->setAccessibleName(toQString(Texts::FileListName.pick()));
 }
 
 void MainDialog::restorePlacement()
@@ -349,7 +345,8 @@ bool MainDialog::FileListText(
     if (count > 0)
         texts[0] = decodeStoredText(entry.fileName);
     if (count > 1)
-        texts[1] = entry.title.empty() ? qs(Texts::NoTitleFound) : decodeStoredText(entry.title);
+        texts[1] =
+            entry.title.empty() ? toQString(Texts::NoTitleFound) : decodeStoredText(entry.title);
     return true;
 }
 
@@ -513,12 +510,12 @@ void MainDialog::OnClean()
 
 void MainDialog::OnHelpButton()
 {
-    openHelpDocument(qs(Texts::HelpDocument.pick()));
+    openHelpDocument(toQString(Texts::HelpDocument.pick()));
 }
 
 void MainDialog::OnManual()
 {
-    openHelpDocument(qs(Texts::ManualDocument));
+    openHelpDocument(toQString(Texts::ManualDocument));
 }
 
 void MainDialog::openHelpDocument(const QString& document)
@@ -529,10 +526,10 @@ void MainDialog::openHelpDocument(const QString& document)
     // Folders named as the system writes them (backslashes on Windows).
     QString message;
     if (found == folders.end())
-        message = qs(Texts::DocumentNotFound.pick())
+        message = toQString(Texts::DocumentNotFound.pick())
                       .arg(document, QDir::toNativeSeparators(folders.join(QLatin1Char('\n'))));
     else if (!m_services.openDocument(*found, document))
-        message = qs(Texts::DocumentNotOpened.pick())
+        message = toQString(Texts::DocumentNotOpened.pick())
                       .arg(document, QDir::toNativeSeparators(QDir(*found).filePath(document)));
     if (!message.isEmpty())
         m_services.notifier->notify(message.toStdString());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cleaning/CleanOptions.h"
+#include "cleaning/Restore.h"
 #include "song/MidiFileEntry.h"
 #include "ui/MainLayout.h"
 #include "ui/controls/TemplateDialog.h"
@@ -190,6 +191,9 @@ private:
     /// Cleans (or with `preview` only checks) the selected files under the progress window,
     /// takes the finished ones out of the selection unless previewing; the log's lines.
     std::vector<std::string> runCleaning(const CleanOptions& options, bool preview);
+    /// Restores `rows` with their progress shown, reads the restored songs' titles and takes
+    /// the finished rows out of the selection.
+    RestoreRunResult restoreRows(const std::vector<std::size_t>& rows, ChangedFiles changed);
     /// The song files of `folder`, read under the progress window; `cancelled` tells whether
     /// the user stopped the scan (the files read until then are the result).
     std::vector<MidiFileEntry> readFolder(bool& cancelled);

@@ -5,13 +5,13 @@
 #include "cleaning/Restore.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/TextDecoding.h"
 #include "platform/qt/WaitCursor.h"
 #include "settings/Texts.h"
 #include "song/SongTitle.h"
 #include "ui/LogDialog.h"
 #include "ui/MainDialog.h"
 #include "ui/ProgressRun.h"
-#include "ui/TextDecoding.h"
 #include "ui/controls/ColumnListView.h"
 
 #include <QAction>
@@ -25,17 +25,12 @@ namespace sorvanel::ui {
 
 namespace {
 
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 void MainDialog::setUpFileListCommands()
 {
-    m_previewAction = new QAction(qs(Texts::PreviewCommand.pick()), this);
-    m_restoreAction = new QAction(qs(Texts::RestoreOriginalsCommand.pick()), this);
+    m_previewAction = new QAction(toQString(Texts::PreviewCommand.pick()), this);
+    m_restoreAction = new QAction(toQString(Texts::RestoreOriginalsCommand.pick()), this);
     connect(m_previewAction, &QAction::triggered, this, &MainDialog::OnPreview);
     connect(m_restoreAction, &QAction::triggered, this, &MainDialog::OnRestoreOriginals);
     if (!m_fileList)
@@ -90,7 +85,7 @@ void MainDialog::OnFileListMenu(const QPoint& position)
     menu.addAction(m_previewAction);
     menu.addAction(m_restoreAction);
     menu.addSeparator();
-    QAction* include = menu.addAction(qs(Texts::IncludeSubfolders.pick()));
+    QAction* include = menu.addAction(toQString(Texts::IncludeSubfolders.pick()));
     include->setCheckable(true);
     include->setChecked(includesSubfolders());
     connect(include, &QAction::toggled, this, &MainDialog::OnIncludeSubfolders);
@@ -155,23 +150,8 @@ void MainDialog::OnPreview()
         m_fileList->setFocus();
 }
 
-void MainDialog::OnRestoreOriginals()
+RestoreRunResult MainDialog::restoreRows(const std::vector<std::size_t>& rows, ChangedFiles changed)
 {
-    std::vector<std::size_t> rows = selectedRows();
-    // Restoring replaces the songs and removes their backups: asked first.
-    const auto restorable = std::ranges::count_if(rows, [this](std::size_t row) {
-        return row < m_entries.size() && hasBackup(*m_services.files, m_entries[row].fullPath);
-    });
-    if (restorable > 0 && m_services.confirm) {
-        const QString question = restorable == 1
-            ? qs(Texts::RestoreQuestionOne.pick())
-            : qs(Texts::RestoreQuestionMany.pick()).arg(restorable);
-        if (!m_services.confirm(this, question)) {
-            if (m_fileList)
-                m_fileList->setFocus();
-            return;
-        }
-    }
     RestoreRunResult result;
     std::vector<std::pair<std::size_t, std::string>> titles;
     {
@@ -179,7 +159,7 @@ void MainDialog::OnRestoreOriginals()
         ProgressRun run(this, *m_services.notifier, m_services.progressDelayMs);
         run.run([&](ProgressRun::Work& work) {
             result = restoreFiles(m_entries, rows, *m_services.files, work.notifier, UiLanguage(),
-                work.progress(Texts::ProgressRestoring, true));
+                work.progress(Texts::ProgressRestoring, true), changed);
             // The restored bytes may carry another title. This part is not stopped: a file
             // that got its former bytes back must show their title.
             RunProgress reading = work.progress(Texts::ProgressReading, false);
@@ -195,6 +175,46 @@ void MainDialog::OnRestoreOriginals()
             m_entries[row].title = std::move(title);
         if (m_fileList)
             m_fileList->DeselectRows(result.finishedRows);
+    }
+    return result;
+}
+
+void MainDialog::OnRestoreOriginals()
+{
+    std::vector<std::size_t> rows = selectedRows();
+    // Restoring replaces the songs and removes their backups: asked first.
+    const auto restorable = std::ranges::count_if(rows, [this](std::size_t row) {
+        return row < m_entries.size() && hasBackup(*m_services.files, m_entries[row].fullPath);
+    });
+    if (restorable > 0 && m_services.confirm) {
+        const QString question = restorable == 1
+            ? toQString(Texts::RestoreQuestionOne.pick())
+            : toQString(Texts::RestoreQuestionMany.pick()).arg(restorable);
+        if (!m_services.confirm(this, question)) {
+            if (m_fileList)
+                m_fileList->setFocus();
+            return;
+        }
+    }
+    RestoreRunResult result = restoreRows(rows, ChangedFiles::Keep);
+    // Songs saved after their clean were passed over, each named; their present bytes go to
+    // the trash only when the user says so.
+    const auto changed = static_cast<qsizetype>(result.changedRows.size());
+    if (changed > 0 && !result.stoppedEarly && !result.cancelled && m_services.confirm
+        && m_services.confirm(this,
+            changed == 1 ? toQString(Texts::RestoreChangedQuestionOne.pick())
+                         : toQString(Texts::RestoreChangedQuestionMany.pick()).arg(changed))) {
+        RestoreRunResult anyway = restoreRows(result.changedRows, ChangedFiles::ToTrash);
+        if (!anyway.restoredRows.empty()) {
+            // One log: the first run's heading, or this run's where the first restored none.
+            if (result.restoredRows.empty())
+                result.logLines = std::move(anyway.logLines);
+            else
+                for (std::size_t row : anyway.restoredRows)
+                    result.logLines.push_back(m_entries[row].fileName);
+        }
+        result.restoredRows.insert(
+            result.restoredRows.end(), anyway.restoredRows.begin(), anyway.restoredRows.end());
     }
     m_logHeading = LogDialog::HeadingLines(m_folder, nullptr, QDateTime::currentDateTime());
     if (m_fileList)

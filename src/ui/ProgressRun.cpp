@@ -1,7 +1,7 @@
 #include "ui/ProgressRun.h"
 
 #include "platform/Notifier.h"
-#include "ui/TextDecoding.h"
+#include "platform/qt/TextDecoding.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -24,11 +24,6 @@ namespace {
 
 constexpr int nameWidth = 360;
 constexpr int refreshMs = 50;
-
-QString qs(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 /// Hands the worker's messages to the GUI thread and waits there until the user has read
 /// them, as a message box shown by the work itself would.
@@ -86,7 +81,7 @@ ProgressDialog::ProgressDialog(QWidget* parent)
     , m_count(new QLabel(this))
     , m_name(new QLabel(this))
     , m_bar(new QProgressBar(this))
-    , m_cancel(new QPushButton(qs(Texts::Cancel.pick()), this))
+    , m_cancel(new QPushButton(toQString(Texts::Cancel.pick()), this))
 {
     setObjectName(QStringLiteral("ProgressDialog"));
     setWindowTitle(QCoreApplication::applicationName());
@@ -123,7 +118,7 @@ void ProgressDialog::showFile(
 
 void ProgressDialog::showStopping()
 {
-    m_count->setText(qs(Texts::Stopping.pick()));
+    m_count->setText(toQString(Texts::Stopping.pick()));
     m_cancel->setEnabled(false);
 }
 

@@ -2,7 +2,7 @@
 
 #include "SampleFolders.h"
 #include "platform/Notifier.h"
-#include "ui/TextDecoding.h"
+#include "platform/qt/TextDecoding.h"
 #include "ui/shell/ShellFolderTree.h"
 
 #include <QClipboard>

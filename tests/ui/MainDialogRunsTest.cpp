@@ -12,12 +12,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -142,6 +144,7 @@ struct Harness
     int progressDelayMs = ProgressRun::defaultShowAfterMs;
     QStringList questions;
     bool confirmAnswer = true;
+    QList<bool> nextAnswers; // taken one a question before `confirmAnswer`
 
     explicit Harness(std::string_view language = "E")
     {
@@ -175,7 +178,7 @@ struct Harness
         s.progressDelayMs = progressDelayMs;
         s.confirm = [this](QWidget*, const QString& question) {
             questions << question;
-            return confirmAnswer;
+            return nextAnswers.isEmpty() ? confirmAnswer : nextAnswers.takeFirst();
         };
         dialog = std::make_unique<MainDialog>(s);
         dialog->show();
@@ -347,6 +350,47 @@ private slots:
         QCOMPARE(rowTexts(dialog), QStringList({"a.mid|Old", "b.mid|B"}));
         QCOMPARE(dialog.fileList()->GetSelectedCount(), 0);
         QVERIFY(h.notifier.texts.empty());
+    }
+
+    void restoreOfASongSavedSinceItsCleanAsksAgain_data()
+    {
+        QTest::addColumn<bool>("anyway");
+        QTest::newRow("kept") << false;
+        QTest::newRow("restored, its bytes in the trash") << true;
+    }
+
+    void restoreOfASongSavedSinceItsCleanAsksAgain()
+    {
+        QFETCH(bool, anyway);
+        Harness h;
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", h.path("data").toUtf8());
+        auto restoreDataHome = qScopeGuard([&] {
+            dataHome.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", dataHome);
+        });
+        Bytes old = song("Old"), edited = song("Edited");
+        writeFile(h.path("a.mid.bak"), old);
+        writeFile(h.path("a.mid"), edited);
+        QFile saved(h.path("a.mid"));
+        QVERIFY(saved.open(QIODevice::ReadWrite)
+            && saved.setFileTime(
+                QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime));
+        saved.close();
+        MainDialog& dialog = h.open();
+        dialog.fileList()->SelectAllRows();
+        h.nextAnswers = {true, anyway};
+        dialog.restoreAction()->trigger();
+        QCOMPARE(h.questions.size(), 2);
+        QVERIFY2(h.questions[1].startsWith("1 song was changed after it was cleaned"),
+            qPrintable(h.questions[1]));
+        QCOMPARE(h.notifier.texts.size(), std::size_t{1});
+        QCOMPARE(readFile(h.path("a.mid")), asBytes(anyway ? old : edited));
+        QCOMPARE(QFile::exists(h.path("a.mid.bak")), !anyway);
+        QCOMPARE(
+            readFile(h.path("data/Trash/files/a.mid")), anyway ? asBytes(edited) : QByteArray());
+        if (anyway)
+            QCOMPARE(
+                h.logs.back(), std::vector<std::string>({"Restored from backup:", "", "a.mid"}));
     }
 
     void cancelStopsALongRunBetweenFiles()

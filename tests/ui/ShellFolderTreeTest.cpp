@@ -2,6 +2,7 @@
 
 #include "FakeShellNamespace.h"
 #include "platform/Notifier.h"
+#include "ui/shell/PathMatch.h"
 
 #include <QTest>
 
@@ -186,6 +187,45 @@ private slots:
                 QVERIFY(!tree.topLevelItem(i)->isExpanded());
         }
         QVERIFY(tree.updatesEnabled());
+    }
+
+    // How a folder's path is matched against the one looked for, below what the tree shows:
+    // stored bytes are compared as the text each component reads as.
+    void matchPrefix_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("prefix");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("whole");
+        const int none = static_cast<int>(PrefixMatch::None);
+        const int exact = static_cast<int>(PrefixMatch::Exact);
+        const int caseOnly = static_cast<int>(PrefixMatch::IgnoringCase);
+        QTest::newRow("same bytes")
+            << QByteArray("/data/a") << QByteArray("/data/a") << exact << true;
+        QTest::newRow("folder above")
+            << QByteArray("/data/a/b") << QByteArray("/data/a") << exact << false;
+        QTest::newRow("case differs")
+            << QByteArray("/DATA/a") << QByteArray("/data/A") << caseOnly << true;
+        QTest::newRow("old encoding against UTF-8, case differs")
+            << QByteArray("/caf\xC9/x") << QByteArray("/Caf\xC3\xA9") << caseOnly << false;
+        QTest::newRow("each component decoded on its own")
+            << QByteArray("/\xC3\xA9/t\xE9") << QByteArray("/\xC3\xA9/t\xC3\xA9") << caseOnly
+            << true;
+        QTest::newRow("other folder")
+            << QByteArray("/data/b") << QByteArray("/data/a") << none << false;
+        QTest::newRow("longer than the path")
+            << QByteArray("/data") << QByteArray("/data/a") << none << false;
+    }
+
+    void matchPrefix()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, prefix);
+        QFETCH(int, kind);
+        QFETCH(bool, whole);
+        Match match = ui::matchPrefix(path.toStdString(), prefix.toStdString());
+        QCOMPARE(static_cast<int>(match.kind), kind);
+        QCOMPARE(match.whole, whole);
     }
 
     void walkReadsOnlyWhatLiesOnItsWay()

@@ -1,4 +1,4 @@
-#include "ui/TextDecoding.h"
+#include "platform/qt/TextDecoding.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "platform/qt/MessageBoxes.h"
 
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -12,11 +12,6 @@
 namespace sorvanel::ui {
 
 namespace {
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QPointer<QWidget>& mainWindowSlot()
 {
@@ -59,7 +54,7 @@ void execMessageBox(
 void showFallBack(std::string_view text) noexcept
 {
     try {
-        showMessageBox(applicationMainWindow(), QMessageBox::Critical, QString(), fromUtf8(text));
+        showMessageBox(applicationMainWindow(), QMessageBox::Critical, QString(), toQString(text));
     } catch (...) {
     }
 }
@@ -94,7 +89,7 @@ void ShowErrorBox(QWidget* owner, const QString& text)
 {
     try {
         showMessageBox(owner ? owner : applicationMainWindow(), QMessageBox::Critical,
-            fromUtf8(Texts::ErrorCaption), text);
+            toQString(Texts::ErrorCaption), text);
     } catch (const std::bad_alloc&) {
         showFallBack(Texts::ErrorBoxOutOfMemory);
     } catch (...) {

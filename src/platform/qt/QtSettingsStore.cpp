@@ -1,5 +1,7 @@
 #include "platform/qt/QtSettingsStore.h"
 
+#include "platform/qt/TextDecoding.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
@@ -9,10 +11,7 @@ namespace sorvanel {
 
 namespace {
 
-QString toQString(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
+using ui::toQString;
 
 std::unique_ptr<QSettings> openSettings(const std::string& application)
 {

@@ -1,8 +1,8 @@
 #include "ui/shell/LocalShellNamespace.h"
 
 #include "platform/FileOps.h"
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

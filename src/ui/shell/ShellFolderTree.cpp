@@ -2,8 +2,9 @@
 
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
+#include "platform/qt/TextDecoding.h"
 #include "settings/Texts.h"
-#include "ui/TextDecoding.h"
+#include "ui/shell/PathMatch.h"
 
 #include <QHeaderView>
 #include <QMenu>
@@ -40,42 +41,6 @@ std::string withResult(std::string_view format, ShellResult result)
     if (at != std::string::npos)
         text.replace(at, 3, hex);
     return text;
-}
-
-/// A path as the user reads it: each component decoded on its own, as the tree shows it, and
-/// on Windows either separator read as the system's.
-QString readablePath(std::string_view path)
-{
-    QString text;
-    for (std::size_t start = 0;;) {
-        std::size_t end = path.find_first_of(pathSeparators, start);
-        text += decodeStoredText(path.substr(start, end - start));
-        if (end == std::string_view::npos)
-            return text;
-        text += QLatin1Char(pathSeparator);
-        start = end + 1;
-    }
-}
-
-enum class PrefixMatch { None, Exact, IgnoringCase };
-
-struct Match
-{
-    PrefixMatch kind = PrefixMatch::None;
-    bool whole = false; ///< the prefix is all of the path
-};
-
-/// Whether `path` begins with `prefix`: byte for byte, or only when the two are read as text
-/// without regard to case.
-Match matchPrefix(std::string_view path, std::string_view prefix)
-{
-    if (path.starts_with(prefix))
-        return {PrefixMatch::Exact, path.size() == prefix.size()};
-    QString target = readablePath(path);
-    QString start = readablePath(prefix);
-    if (target.startsWith(start, Qt::CaseInsensitive))
-        return {PrefixMatch::IgnoringCase, target.size() == start.size()};
-    return {};
 }
 
 /// Keeps the widget from repainting until the guard ends.

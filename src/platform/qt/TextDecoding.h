@@ -7,6 +7,9 @@
 
 namespace sorvanel::ui {
 
+/// A UTF-8 text of the program (a message, a caption, a stored option) for Qt.
+QString toQString(std::string_view text);
+
 /// Text stored as bytes of unknown encoding (song titles, file names) as it is shown: the bytes
 /// read as UTF-8 when they are valid UTF-8, else as Windows-1252, the encoding older song files
 /// were written in. Bytes that Windows-1252 leaves undefined keep their own value.

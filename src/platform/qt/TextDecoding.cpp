@@ -1,4 +1,4 @@
-#include "ui/TextDecoding.h"
+#include "platform/qt/TextDecoding.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +57,11 @@ std::size_t utf8SequenceLength(std::string_view bytes)
 }
 
 } // namespace
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString decodeMessageText(std::string_view bytes)
 {
