@@ -79,6 +79,8 @@ system32=$WINEPREFIX/drive_c/windows/system32
 unresolved=0
 while read -r file; do
     while read -r dll; do
+        # api-ms-win-* and ext-ms-* name sets of Windows' own functions, not files.
+        case ${dll,,} in api-ms-win-* | ext-ms-*) continue ;; esac
         if [ -z "$(find "$packaged" -maxdepth 1 -iname "$dll")" ] \
             && [ -z "$(find "$system32" -maxdepth 1 -iname "$dll")" ]; then
             echo "$file imports $dll, which is neither packaged nor a system DLL" >&2
@@ -160,7 +162,7 @@ sleep 1
 xdotool key Tab Tab space
 window_up 'Clean'
 xdotool key Return
-window_up 'Log'
+window_up 'Protokoll'
 shot package-log
 xdotool key Return
 sleep 1
