@@ -2,6 +2,7 @@
 
 #include "ui/controls/ListTextLayout.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLineEdit>
@@ -370,6 +371,9 @@ private slots:
     void configuresAndClears()
     {
         Fixture f(2);
+        // The list's own model keeps the rules every view relies on through all of this.
+        QAbstractItemModelTester tester(
+            f.list->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(f.list->columnCount(), 2);
         QCOMPARE(f.list->textMargin(), 4);
         QCOMPARE(f.list->GetColumnCount(), 2);
@@ -383,6 +387,11 @@ private slots:
         QVERIFY(!f.list->horizontalLines());
         QVERIFY(!f.list->providerData());
         QCOMPARE(f.list->GetItemCount(), 2);
+        f.list->DeleteAllItems();
+        QCOMPARE(f.list->GetItemCount(), 0);
+        QCOMPARE(f.list->InsertItem(0), 0);
+        QCOMPARE(f.list->InsertItem(0), 0);
+        QCOMPARE(f.list->GetItemCount(), 2);
 
         // Without text buffers the provider is never asked.
         QVERIFY(f.list->Configure(0, &Fixture::provide, &f, 4, true, true));
@@ -390,6 +399,8 @@ private slots:
         f.calls = 0;
         f.list->viewport()->repaint();
         QCOMPARE(f.calls, 0);
+        QVERIFY(f.list->DeleteColumn(0));
+        QCOMPARE(f.list->GetColumnCount(), 0);
     }
 };
 
