@@ -23,7 +23,7 @@ void setUiLanguage(Language language)
     currentLanguage = language;
 }
 
-void SettleUiLanguage(SettingsStore& store, const std::function<bool()>& runChooser)
+void settleUiLanguage(SettingsStore& store, const std::function<bool()>& runChooser)
 {
     std::string stored = store.GetProfileString(settingsSection, languageValueName, "");
     if (!isChoice(stored) && runChooser && runChooser())
@@ -31,7 +31,7 @@ void SettleUiLanguage(SettingsStore& store, const std::function<bool()>& runChoo
     setUiLanguage(stored == "G" ? Language::German : Language::English);
 }
 
-bool StoreLanguageChoice(SettingsStore& store, int choice)
+bool storeLanguageChoice(SettingsStore& store, int choice)
 {
     if (choice != 0 && choice != 1)
         return false;

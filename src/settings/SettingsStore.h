@@ -35,8 +35,8 @@ public:
     /// A session gathers a run of writes (the options of one confirmation, the window's values
     /// at closing) so that a store kept in a file writes that file once, when the outermost
     /// session ends. Reads inside a session see its writes. Use `SettingsSession`.
-    virtual void BeginSession() { }
-    virtual void CommitSession() { }
+    virtual void beginSession() { }
+    virtual void commitSession() { }
 };
 
 /// Keeps a session of `store` open for its lifetime.
@@ -46,9 +46,9 @@ public:
     explicit SettingsSession(SettingsStore& store)
         : m_store(store)
     {
-        m_store.BeginSession();
+        m_store.beginSession();
     }
-    ~SettingsSession() { m_store.CommitSession(); }
+    ~SettingsSession() { m_store.commitSession(); }
     SettingsSession(const SettingsSession&) = delete;
     SettingsSession& operator=(const SettingsSession&) = delete;
 
@@ -77,8 +77,8 @@ public:
         std::string_view section, std::string_view name, std::int32_t value) override;
     void WriteProfileString(
         std::string_view section, std::string_view name, std::string_view text) override;
-    void BeginSession() override { ++sessionDepth; }
-    void CommitSession() override
+    void beginSession() override { ++sessionDepth; }
+    void commitSession() override
     {
         if (--sessionDepth == 0)
             ++sessionsCommitted;

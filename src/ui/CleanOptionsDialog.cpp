@@ -173,13 +173,13 @@ CleanOptionsDialog::CleanOptionsDialog(SettingsStore& store, Notifier& notifier,
 
     for (int slot = 0; slot < slotCount; ++slot) {
         connect(edit(hexEditId(slot)), &QLineEdit::textChanged, this,
-            [this, slot] { OnSlotTextChanged(slot, false); });
+            [this, slot] { onSlotTextChanged(slot, false); });
         connect(edit(decimalEditId(slot)), &QLineEdit::textChanged, this,
-            [this, slot] { OnSlotTextChanged(slot, true); });
+            [this, slot] { onSlotTextChanged(slot, true); });
     }
     for (int id : {DeleteSysExEventsBox, ExceptManufacturerIdsBox, DeleteAllControlEventsBox,
              ExceptControlEventsBox, InsertMidiResetBox})
-        connect(checkBox(id), &QCheckBox::clicked, this, &CleanOptionsDialog::OnMainChoiceClicked);
+        connect(checkBox(id), &QCheckBox::clicked, this, &CleanOptionsDialog::onMainChoiceClicked);
     connect(controlAs<QPushButton>(ConfirmButton), &QPushButton::clicked, this,
         &CleanOptionsDialog::accept);
     connect(controlAs<QPushButton>(CancelButton), &QPushButton::clicked, this,
@@ -262,13 +262,13 @@ void CleanOptionsDialog::nameEntries()
     controlAs<QLabel>(UserDefinedLabel)->setBuddy(edit(hexEditId(manufacturerSlots)));
 }
 
-void CleanOptionsDialog::OnMainChoiceClicked()
+void CleanOptionsDialog::onMainChoiceClicked()
 {
     transferControlsToRecord();
     applyEnabling();
 }
 
-void CleanOptionsDialog::OnSlotTextChanged(int slot, bool decimalEdit)
+void CleanOptionsDialog::onSlotTextChanged(int slot, bool decimalEdit)
 {
     if (m_transferring)
         return;

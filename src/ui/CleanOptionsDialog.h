@@ -80,8 +80,8 @@ private:
     void OnInitDialog();
     /// Names the hex and decimal entries and ties the labels to what they caption.
     void nameEntries();
-    void OnMainChoiceClicked();
-    void OnSlotTextChanged(int slot, bool decimalEdit);
+    void onMainChoiceClicked();
+    void onSlotTextChanged(int slot, bool decimalEdit);
 
     void transferControlsToRecord();
     void transferRecordToControls();

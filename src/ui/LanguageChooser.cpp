@@ -32,7 +32,7 @@ LanguageChooser::LanguageChooser(SettingsStore& store, QWidget* parent)
     buildFromTemplate(chooserTemplate, chooserControls);
     for (int id : {GermanRadio, EnglishRadio}) {
         connect(controlAs<QRadioButton>(id), &QRadioButton::clicked, this,
-            &LanguageChooser::OnLanguageClicked);
+            &LanguageChooser::onLanguageClicked);
         control(id)->installEventFilter(this);
     }
     connect(
@@ -54,7 +54,7 @@ int LanguageChooser::selection() const
     return -1;
 }
 
-void LanguageChooser::OnLanguageClicked()
+void LanguageChooser::onLanguageClicked()
 {
     // There is no way back to no choice, so OK stays enabled from here on.
     if (selection() != -1)
@@ -87,14 +87,14 @@ bool LanguageChooser::eventFilter(QObject* watched, QEvent* event)
 
 void LanguageChooser::accept()
 {
-    if (!StoreLanguageChoice(m_store, selection()))
+    if (!storeLanguageChoice(m_store, selection()))
         return;
     TemplateDialog::accept();
 }
 
-void SettleUiLanguageWithChooser(SettingsStore& store)
+void settleUiLanguageWithChooser(SettingsStore& store)
 {
-    SettleUiLanguage(store, [&store] {
+    settleUiLanguage(store, [&store] {
         LanguageChooser chooser(store);
         return chooser.exec() == QDialog::Accepted;
     });

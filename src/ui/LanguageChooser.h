@@ -29,13 +29,13 @@ protected:
 
 private:
     void OnInitDialog();
-    void OnLanguageClicked();
+    void onLanguageClicked();
 
     SettingsStore& m_store;
 };
 
 /// Settles `UiLanguage` from the store, running the chooser (without an owner) when no
 /// language has been chosen yet. Runs while the main window initialises, before it shows.
-void SettleUiLanguageWithChooser(SettingsStore& store);
+void settleUiLanguageWithChooser(SettingsStore& store);
 
 } // namespace sorvanel::ui

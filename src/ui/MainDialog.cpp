@@ -137,7 +137,7 @@ void MainDialog::OnInitDialog()
 
     m_startDirectory = QDir::currentPath();
 
-    SettleUiLanguage(*m_services.store, m_services.runLanguageChooser);
+    settleUiLanguage(*m_services.store, m_services.runLanguageChooser);
     const Language language = UiLanguage();
 
     if (m_helpButton) {

@@ -44,13 +44,13 @@ TEST_F(LanguageTest, RuleRunsTheChooserOnlyWithoutAValidChoice)
         if (row.stored)
             store.WriteProfileString("Settings", "Language", row.stored);
         bool ran = false;
-        SettleUiLanguage(store, [&] {
+        settleUiLanguage(store, [&] {
             ran = true;
             switch (row.chooser) {
             case Chooser::PicksGerman:
-                return StoreLanguageChoice(store, 0);
+                return storeLanguageChoice(store, 0);
             case Chooser::PicksEnglish:
-                return StoreLanguageChoice(store, 1);
+                return storeLanguageChoice(store, 1);
             case Chooser::NotStored:
                 return true;
             case Chooser::Cancelled:
@@ -74,8 +74,8 @@ TEST_F(LanguageTest, RuleRunsTheChooserOnlyWithoutAValidChoice)
 TEST_F(LanguageTest, ChooserStoresNothingWithoutAChoice)
 {
     MemorySettingsStore store;
-    EXPECT_FALSE(StoreLanguageChoice(store, -1));
-    EXPECT_FALSE(StoreLanguageChoice(store, 2));
+    EXPECT_FALSE(storeLanguageChoice(store, -1));
+    EXPECT_FALSE(storeLanguageChoice(store, 2));
     EXPECT_TRUE(store.values.empty());
 }
 

@@ -182,7 +182,7 @@ private slots:
             QTest::mouseClick(chooser->control(radio), Qt::LeftButton, {}, QPoint(5, 5));
             QTest::mouseClick(okOf(*chooser), Qt::LeftButton);
         });
-        SettleUiLanguageWithChooser(store);
+        settleUiLanguageWithChooser(store);
         QCOMPARE(closer.seen, chooserShown);
         QCOMPARE(closer.parent, nullptr);
         QCOMPARE(UiLanguage() == Language::German, german);

@@ -60,7 +60,7 @@ public:
     std::vector<std::vector<ShellMenuEntry>> shown;
 
 protected:
-    int TrackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint) override
+    int trackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint) override
     {
         shown.push_back(menu);
         return answer;

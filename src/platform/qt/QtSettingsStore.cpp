@@ -89,13 +89,13 @@ template <class Access> auto QtSettingsStore::access(Access&& operation)
     return operation(*settings);
 }
 
-void QtSettingsStore::BeginSession()
+void QtSettingsStore::beginSession()
 {
     if (m_sessionDepth++ == 0)
         m_session = std::make_unique<Session>(Session{openSettings(m_applicationName)});
 }
 
-void QtSettingsStore::CommitSession()
+void QtSettingsStore::commitSession()
 {
     if (m_sessionDepth > 0 && --m_sessionDepth == 0)
         m_session.reset();

@@ -34,8 +34,8 @@ public:
         std::string_view section, std::string_view name, std::int32_t value) override;
     void WriteProfileString(
         std::string_view section, std::string_view name, std::string_view text) override;
-    void BeginSession() override;
-    void CommitSession() override;
+    void beginSession() override;
+    void commitSession() override;
 
     static constexpr const char* organization = "Tarnwick";
 

@@ -62,8 +62,8 @@ void FolderChooser::build()
     growWithWindow(IdTree, {IdOk, IdCancel});
     connect(controlAs<QPushButton>(IdOk), &QPushButton::clicked, this, &FolderChooser::OnOK);
     connect(controlAs<QPushButton>(IdCancel), &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &FolderChooser::OnSelChanged);
-    m_tree->setDoubleClickHandler([this] { return OnDoubleClick(); });
+    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &FolderChooser::onSelChanged);
+    m_tree->setDoubleClickHandler([this] { return onDoubleClick(); });
     // The tree first: it has the focus on opening, and Tab and assistive technology go on
     // to the buttons.
     m_tree->stackUnder(control(IdOk));
@@ -106,13 +106,13 @@ void FolderChooser::enableOk()
     controlAs<QPushButton>(IdOk)->setEnabled(!path.empty());
 }
 
-void FolderChooser::OnSelChanged()
+void FolderChooser::onSelChanged()
 {
     m_tree->GetSelectedPath(path);
     enableOk();
 }
 
-bool FolderChooser::OnDoubleClick()
+bool FolderChooser::onDoubleClick()
 {
     bool closed = false;
     if (m_tree->GetSelectedPath(path) && !path.empty() && !HasSubfolders(m_files, path)) {

@@ -49,8 +49,8 @@ protected:
 private:
     void build();
     void OnInitDialog();
-    void OnSelChanged();
-    bool OnDoubleClick();
+    void onSelChanged();
+    bool onDoubleClick();
     void OnOK();
     void enableOk();
 

@@ -109,7 +109,7 @@ ShellFolderTree::ShellFolderTree(ShellNamespace& shell, Notifier& notifier, QWid
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(this, &QTreeWidget::itemExpanded, this, &ShellFolderTree::OnItemExpanding);
     connect(this, &QTreeWidget::itemExpanded, this, &ShellFolderTree::fitColumn);
-    connect(this, &QTreeWidget::itemCollapsed, this, &ShellFolderTree::OnItemCollapsed);
+    connect(this, &QTreeWidget::itemCollapsed, this, &ShellFolderTree::onItemCollapsed);
 }
 
 ShellFolderTree::~ShellFolderTree()
@@ -157,7 +157,7 @@ void ShellFolderTree::resizeEvent(QResizeEvent* event)
     fitColumn();
 }
 
-void ShellFolderTree::OnItemCollapsed(QTreeWidgetItem* item)
+void ShellFolderTree::onItemCollapsed(QTreeWidgetItem* item)
 {
     // As a tree control does: a selection that disappears under a closing item moves to that
     // item, and the selection rules run for it.
@@ -489,7 +489,7 @@ void ShellFolderTree::ShowContextMenu(
     std::vector<ShellMenuEntry> entries;
     if (failed(menu->queryContextMenu(entries, 1, 32767)))
         return;
-    int command = TrackPopupMenu(entries, screenPos);
+    int command = trackPopupMenu(entries, screenPos);
     if (command == 0)
         return;
     result = menu->invokeCommand((command - 1) & 0xFFFF);
@@ -501,7 +501,7 @@ void ShellFolderTree::ShowContextMenu(
     }
 }
 
-int ShellFolderTree::TrackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint screenPos)
+int ShellFolderTree::trackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint screenPos)
 {
     QMenu popup(this);
     for (const ShellMenuEntry& entry : menu) {

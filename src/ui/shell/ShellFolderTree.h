@@ -76,7 +76,7 @@ public:
     /// Reads the item's children the first time it opens.
     void OnItemExpanding(QTreeWidgetItem* item);
     /// Moves a selection hidden by the closing item to that item.
-    void OnItemCollapsed(QTreeWidgetItem* item);
+    void onItemCollapsed(QTreeWidgetItem* item);
     /// Releases the item's node.
     static void OnDeleteItem(ShellTreeItem& item);
     /// A right click at `globalPos`: selects what lies there and shows the context menu when
@@ -113,7 +113,7 @@ protected:
         QWidget* owner, ShellFolder& folder, const std::uint8_t* relativeId, QPoint screenPos);
 
     /// Shows `menu` at `screenPos` and returns the chosen command, 0 for none.
-    virtual int TrackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint screenPos);
+    virtual int trackPopupMenu(const std::vector<ShellMenuEntry>& menu, QPoint screenPos);
 
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
