@@ -98,7 +98,7 @@ bool isReset(const MidiEvent& event, const std::uint8_t* image)
 
 bool isEndOfTrack(const MidiEvent& event)
 {
-    return event.status == 0xFF && event.metaType == 0x2F && event.length == 0;
+    return event.status == metaStatus && event.metaType == endOfTrackMetaType && event.length == 0;
 }
 
 using Channels = std::bitset<16>;

@@ -59,6 +59,17 @@ struct MidiEvent
 
 static_assert(sizeof(MidiEvent) == 16);
 
+/// The status byte of meta events, and the meta types the program looks at.
+inline constexpr std::uint8_t metaStatus = 0xFF;
+inline constexpr std::uint8_t titleMetaType = 0x03;
+inline constexpr std::uint8_t endOfTrackMetaType = 0x2F;
+
+/// Whether `event` gives a song its title: the first one with text names the song.
+inline bool isTitleEvent(const MidiEvent& event)
+{
+    return event.status == metaStatus && event.metaType == titleMetaType && event.length >= 1;
+}
+
 /// Which events to delete, decided by the status byte with exceptions by the first data byte
 /// (0 when there is none), and how many it deleted. A song read through a sieve never stores
 /// the events it deletes; each passes its delta on to the event after it.

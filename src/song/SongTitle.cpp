@@ -14,7 +14,7 @@ std::string findSongTitle(const Song& song)
 {
     for (const Track& track : song.tracks) {
         for (const MidiEvent& event : track.events) {
-            if (event.status == 0xFF && event.metaType == 0x03 && event.length >= 1) {
+            if (isTitleEvent(event)) {
                 const auto* data = reinterpret_cast<const char*>(track.data(event));
                 return std::string(data, static_cast<std::size_t>(event.length));
             }
