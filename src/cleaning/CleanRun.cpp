@@ -74,7 +74,7 @@ void makeBackup(FileOps& files, const std::string& target, const std::string& ba
 
 bool checkBackupName(FileOps& files, const std::string& target, std::size_t formerSize)
 {
-    const std::string backup = target + ".bak";
+    const std::string backup = backupPathOf(target);
     // Only a regular file is a backup, readable or not, and it is never replaced. Anything
     // else under that name holds no copy, and nothing could be put there.
     const EntryKind backupKind = files.kindOf(backup);
@@ -106,7 +106,7 @@ std::string replaceKeepingBackup(FileOps& files, const std::string& path, const 
     if (!mayBeSong(nameOf(target)))
         throw FileError(
             "Cannot clean", path, "it leads to \"" + target + "\", which is not a song file");
-    const std::string backup = target + ".bak";
+    const std::string backup = backupPathOf(target);
     const bool hadBackup = checkBackupName(files, target, formerSize);
     // With a backup in place the rename below replaces bytes that exist nowhere else, so they
     // must be on disk before the new file takes their name. Without one the old bytes stay in
@@ -245,6 +245,26 @@ void syncWritten(FileOps& files, const std::string& folder, const std::string& w
         }
         failed = true;
         notifier.notify(error.what());
+    }
+}
+
+void runThenFlush(FileOps& files, Notifier& notifier, const std::function<void()>& eachFile,
+    const std::map<std::string, std::string>& foldersWritten, bool& stoppedEarly, bool& syncFailed,
+    const std::function<void(const std::string&)>& beforeFlush)
+{
+    try {
+        eachFile();
+    } catch (const FileError& error) {
+        stoppedEarly = true;
+        notifier.notify(error.what());
+    } catch (const std::bad_alloc&) {
+        stoppedEarly = true;
+        notifier.notify(outOfMemoryText);
+    }
+    for (const auto& [folder, written] : foldersWritten) {
+        if (beforeFlush)
+            beforeFlush(folder);
+        syncWritten(files, folder, written, notifier, syncFailed);
     }
 }
 
@@ -401,7 +421,7 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     // A dry run rewrites nothing: the files it would rewrite, with the name they would be
     // rewritten under, so that it passes over the same names as a real run.
     std::map<FileIdentity, std::string> wouldRewrite;
-    try {
+    auto eachFile = [&] {
         RunBuffers buffers;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             std::size_t row = rows[i];
@@ -441,19 +461,11 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
             }
             result.finishedRows.push_back(row);
         }
-    } catch (const FileError& error) {
-        result.stoppedEarly = true;
-        notifier.notify(error.what());
-    } catch (const std::bad_alloc&) {
-        result.stoppedEarly = true;
-        notifier.notify(outOfMemoryText);
-    }
+    };
     // What was written is on disk when the run is over; a failure to get it there is told
     // after the files' own messages, and the log still shows what was done.
-    for (const auto& [folder, written] : foldersWritten) {
-        removeLeftovers(files, folder);
-        syncWritten(files, folder, written, notifier, result.syncFailed);
-    }
+    runThenFlush(files, notifier, eachFile, foldersWritten, result.stoppedEarly, result.syncFailed,
+        [&files](const std::string& folder) { removeLeftovers(files, folder); });
 
     if (lines.empty()) {
         result.logLines.emplace_back(Texts::NoMidiFileChanged.pick(language));

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,6 +82,14 @@ void removeLeftovers(FileOps& files, const std::string& folder);
 /// there); a failure is told through `notifier` and sets `failed`.
 void syncWritten(FileOps& files, const std::string& folder, const std::string& written,
     Notifier& notifier, bool& failed);
+
+/// The end that the runs writing files share: runs `eachFile`, where a file error or exhausted
+/// memory stops the run with its message and sets `stoppedEarly`; then flushes each folder of
+/// `foldersWritten` (a folder and a file written there) with `syncWritten`, after
+/// `beforeFlush(folder)` when given.
+void runThenFlush(FileOps& files, Notifier& notifier, const std::function<void()>& eachFile,
+    const std::map<std::string, std::string>& foldersWritten, bool& stoppedEarly, bool& syncFailed,
+    const std::function<void(const std::string& folder)>& beforeFlush = {});
 
 /// "%s\t%4d\t%4d\t%4d": the file name and the three counts.
 std::string formatLogLine(const std::string& fileName, std::int32_t sysExRemoved,

@@ -66,14 +66,22 @@ bool isListableName(std::string_view name)
 
 bool mayBeSong(std::string_view name)
 {
+    const std::size_t suffix = backupSuffix.size();
     return !name.empty() && name.front() != '.'
-        && (name.size() < 4 || CompareEntryNames(name.substr(name.size() - 4), ".bak") != 0);
+        && (name.size() < suffix
+            || CompareEntryNames(name.substr(name.size() - suffix), backupSuffix) != 0);
+}
+
+std::string backupPathOf(const std::string& path)
+{
+    return path + std::string(backupSuffix);
 }
 
 bool isBackupName(std::string_view name)
 {
-    return name.size() > 4 && isListableName(name.substr(0, name.size() - 4))
-        && CompareEntryNames(name.substr(name.size() - 4), ".bak") == 0;
+    const std::size_t suffix = backupSuffix.size();
+    return name.size() > suffix && isListableName(name.substr(0, name.size() - suffix))
+        && CompareEntryNames(name.substr(name.size() - suffix), backupSuffix) == 0;
 }
 
 std::string joinPath(const std::string& folder, const std::string& name)

@@ -28,6 +28,12 @@ bool isListableName(std::string_view name);
 /// hidden (a temporary file) and not a backup ("*.bak" in any letter case).
 bool mayBeSong(std::string_view name);
 
+/// What a song's backup adds to its name: "a.mid" keeps its former bytes as "a.mid.bak".
+inline constexpr std::string_view backupSuffix = ".bak";
+
+/// The name under which a clean run keeps a file's former contents: "<path>.bak".
+std::string backupPathOf(const std::string& path);
+
 /// Whether `name` is a song's backup: a listable name followed by ".bak" in any letter case.
 bool isBackupName(std::string_view name);
 

@@ -13,11 +13,6 @@
 
 namespace sorvanel {
 
-std::string backupPathOf(const std::string& path)
-{
-    return path + ".bak";
-}
-
 bool hasBackup(FileOps& files, const std::string& path)
 {
     try {
@@ -110,7 +105,7 @@ RestoreRunResult restoreFiles(const std::vector<MidiFileEntry>& entries,
 {
     RestoreRunResult result;
     std::map<std::string, std::string> foldersWritten;
-    try {
+    auto eachFile = [&] {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             std::size_t row = rows[i];
             if (row >= entries.size())
@@ -134,15 +129,8 @@ RestoreRunResult restoreFiles(const std::vector<MidiFileEntry>& entries,
             }
             result.finishedRows.push_back(row);
         }
-    } catch (const FileError& error) {
-        result.stoppedEarly = true;
-        notifier.notify(error.what());
-    } catch (const std::bad_alloc&) {
-        result.stoppedEarly = true;
-        notifier.notify(outOfMemoryText);
-    }
-    for (const auto& [folder, written] : foldersWritten)
-        syncWritten(files, folder, written, notifier, result.syncFailed);
+    };
+    runThenFlush(files, notifier, eachFile, foldersWritten, result.stoppedEarly, result.syncFailed);
 
     if (result.restoredRows.empty()) {
         result.logLines.emplace_back(Texts::NoOriginalRestored.pick(language));

@@ -40,9 +40,6 @@ enum class ChangedFiles {
     ToTrash, ///< its current bytes go to the desktop's trash and the backup takes its name
 };
 
-/// The name under which a clean run keeps a file's former contents: "<path>.bak".
-std::string backupPathOf(const std::string& path);
-
 /// Whether `path` has a backup to restore: a regular file, also behind a link, under the
 /// backup's name beside the file `path` leads to (beside `path` when its name is gone).
 /// Anything else there, or an empty file beside a file that is not, holds no former

@@ -52,7 +52,7 @@ QString MainDialog::backupNote(int row) const
         return {};
     char text[1024];
     std::snprintf(text, sizeof text, std::string(Texts::BackupToolTip.pick()).c_str(),
-        (entry.fileName + ".bak").c_str());
+        backupPathOf(entry.fileName).c_str());
     return decodeStoredText(text);
 }
 
