@@ -387,8 +387,10 @@ private slots:
         QCOMPARE(h.notifier.texts.size(), std::size_t{1});
         QCOMPARE(readFile(h.path("a.mid")), asBytes(anyway ? old : edited));
         QCOMPARE(QFile::exists(h.path("a.mid.bak")), !anyway);
+#ifndef Q_OS_WIN // there the recycle bin has them
         QCOMPARE(
             readFile(h.path("data/Trash/files/a.mid")), anyway ? asBytes(edited) : QByteArray());
+#endif
         if (anyway)
             QCOMPARE(
                 h.logs.back(), std::vector<std::string>({"Restored from backup:", "", "a.mid"}));
