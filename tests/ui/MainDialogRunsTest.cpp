@@ -50,12 +50,13 @@ Bytes song(std::string_view title)
 }
 
 /// The real file system, reading each file `delayMs` late: a run long enough to watch. The
-/// first read or rename of `troublePath` (or of its backup) fails `troubleAfterMs` into it.
+/// first read or rename of the file named `troubleName` (or of its backup) fails `troubleAfterMs`
+/// into it.
 class SlowFileOps : public NativeFileOps
 {
 public:
     std::atomic<int> delayMs = 0;
-    std::string troublePath;
+    std::string troubleName; // by name: the window joins paths with the system's separator
     int troubleAfterMs = 0;
 
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override
@@ -78,9 +79,9 @@ public:
 private:
     void troubleWith(const std::string& path)
     {
-        if (troublePath.empty() || !path.starts_with(troublePath))
+        if (troubleName.empty() || !nameOf(path).starts_with(troubleName))
             return;
-        troublePath.clear();
+        troubleName.clear();
         std::this_thread::sleep_for(std::chrono::milliseconds(troubleAfterMs));
         throw FileError("Cannot read", path, EIO);
     }
@@ -386,8 +387,10 @@ private slots:
         QCOMPARE(h.notifier.texts.size(), std::size_t{1});
         QCOMPARE(readFile(h.path("a.mid")), asBytes(anyway ? old : edited));
         QCOMPARE(QFile::exists(h.path("a.mid.bak")), !anyway);
+#ifndef Q_OS_WIN // there the recycle bin has them
         QCOMPARE(
             readFile(h.path("data/Trash/files/a.mid")), anyway ? asBytes(edited) : QByteArray());
+#endif
         if (anyway)
             QCOMPARE(
                 h.logs.back(), std::vector<std::string>({"Restored from backup:", "", "a.mid"}));
@@ -471,7 +474,7 @@ private slots:
         dialog.fileList()->SelectAllRows();
         h.notifier.realBoxes = true;
         h.files.delayMs = 10;
-        h.files.troublePath = h.path("00.mid").toStdString();
+        h.files.troubleName = "00.mid";
         h.files.troubleAfterMs = messageAtMs;
 
         LateBoxAnswerer answerer(300);
