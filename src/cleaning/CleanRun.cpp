@@ -193,6 +193,8 @@ struct RunBuffers
     std::vector<std::uint8_t> image;
     /// Cleared before each file; keeps its event storage.
     Song song;
+    /// How many bytes the file last rewritten was given.
+    std::size_t lastWritten = 0;
 
     /// A block of at least `size` bytes for the encoder, which fills every byte it hands
     /// out: unlike a vector's, its bytes are not zeroed first.
@@ -380,6 +382,7 @@ FileOutcome cleanFile(const MidiFileEntry& entry, const CleanOptions& options, F
         checkBackupName(files, target, buffers.image.size());
         rewritten = target;
     } else {
+        buffers.lastWritten = written;
         rewritten = replaceKeepingBackup(files, entry.fullPath, block, written,
             buffers.image.data(), buffers.image.size(), asRead);
     }
@@ -421,6 +424,10 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
     // A dry run rewrites nothing: the files it would rewrite, with the name they would be
     // rewritten under, so that it passes over the same names as a real run.
     std::map<FileIdentity, std::string> wouldRewrite;
+    // Files this run rewrote whose new identity has not been looked at, by the size they were
+    // given: another name can only lead to one of them where its size matches, and only then
+    // is the look made, so that a folder of distinct songs costs no look after each rewrite.
+    std::multimap<std::uint64_t, std::string> unlooked;
     auto eachFile = [&] {
         RunBuffers buffers;
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -432,6 +439,13 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                 break;
             }
             const std::optional<FileFacts> facts = files.examine(entries[row].fullPath);
+            if (facts) {
+                auto [first, last] = unlooked.equal_range(facts->size);
+                for (auto it = first; it != last; ++it)
+                    if (auto now = files.examine(it->second))
+                        finished.insert(now->identity);
+                unlooked.erase(first, last);
+            }
             auto would = facts ? wouldRewrite.find(facts->identity) : wouldRewrite.end();
             const bool again = facts
                 && (finished.contains(facts->identity)
@@ -453,8 +467,7 @@ CleanRunResult cleanFiles(const std::vector<MidiFileEntry>& entries,
                     wouldRewrite.emplace(facts ? facts->identity : FileIdentity(), rewritten);
                 } else if (!rewritten.empty()) {
                     foldersWritten.emplace(folderOf(rewritten), rewritten);
-                    if (auto now = files.examine(rewritten))
-                        finished.insert(now->identity);
+                    unlooked.emplace(buffers.lastWritten, rewritten);
                 } else if (facts) {
                     finished.insert(facts->identity);
                 }
