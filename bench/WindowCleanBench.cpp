@@ -165,7 +165,7 @@ void BM_WindowCleansFolder(benchmark::State& state)
         state.ResumeTiming();
         probe.clock.start();
         w.clean();
-        if (w.window->fileList()->GetSelectedCount() != 0 || !w.notifier.texts.empty())
+        if (w.window->fileList()->getSelectedCount() != 0 || !w.notifier.texts.empty())
             state.SkipWithError("not every song was cleaned");
         paintedMs += static_cast<double>(probe.paintedAtMs);
     }
@@ -222,7 +222,7 @@ void BM_WindowCancelsClean(benchmark::State& state)
         state.ResumeTiming();
         probe.clock.start();
         w.clean();
-        if (probe.cancelledAtMs < 0 || w.window->fileList()->GetSelectedCount() == 0)
+        if (probe.cancelledAtMs < 0 || w.window->fileList()->getSelectedCount() == 0)
             state.SkipWithError("the run was not cancelled");
         paintedMs += static_cast<double>(probe.paintedAtMs);
         stopMs += static_cast<double>(probe.clock.elapsed() - probe.cancelledAtMs);

@@ -68,7 +68,7 @@ void BM_WindowListsFolder(benchmark::State& state)
     for (auto _ : state) {
         button->click();
         QApplication::processEvents(); // the rows painted
-        if (window.fileList()->GetItemCount() != static_cast<int>(fileCount))
+        if (window.fileList()->getItemCount() != static_cast<int>(fileCount))
             state.SkipWithError("the list does not show every file");
     }
     state.counters["files/s"] = benchmark::Counter(

@@ -34,7 +34,7 @@ int CompareEntryNames(std::string_view a, std::string_view b)
     return a.size() < b.size() ? -1 : 1;
 }
 
-void SortEntries(std::vector<MidiFileEntry>& entries)
+void sortEntries(std::vector<MidiFileEntry>& entries)
 {
     // Kept exactly as this procedure: equal names (which differ in case only) keep the order
     // it gives them, and users see that order.
@@ -148,7 +148,7 @@ std::vector<MidiFileEntry> listMidiFiles(
     for (std::size_t i = 0; i < candidates.size(); ++i)
         if (listed[i])
             entries.push_back(std::move(candidates[i]));
-    SortEntries(entries);
+    sortEntries(entries);
     return entries;
 }
 
@@ -157,7 +157,7 @@ std::vector<MidiFileEntry> listUncheckedMidiFiles(const std::string& folder, Fil
     std::vector<MidiFileEntry> entries = songFilesOf(folder, files);
     for (MidiFileEntry& entry : entries)
         entry.unchecked = true;
-    SortEntries(entries);
+    sortEntries(entries);
     return entries;
 }
 
@@ -229,7 +229,7 @@ std::vector<MidiFileEntry> restorableFilesOf(const std::string& folder, FileOps&
     }
     for (MidiFileEntry& entry : entries)
         entry.unchecked = true;
-    SortEntries(entries);
+    sortEntries(entries);
     return entries;
 }
 

@@ -18,7 +18,7 @@ int CompareEntryNames(std::string_view a, std::string_view b);
 
 /// Sorts by `fileName` with `CompareEntryNames`. A Shell sort with gaps n/2, n/4 … 1, so that
 /// names that compare equal end up in the same order as they always have.
-void SortEntries(std::vector<MidiFileEntry>& entries);
+void sortEntries(std::vector<MidiFileEntry>& entries);
 
 /// Whether a folder item belongs in the file list by its name and kind: not hidden, not a
 /// folder, and ending in ".mid" in any letter case.

@@ -49,9 +49,9 @@ LogDialog::LogDialog(const std::vector<std::string>& logLines, QWidget* parent)
     growWithWindow(LogList, {OkButton});
 
     m_logList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_logList, &QWidget::customContextMenuRequested, this, &LogDialog::OnContextMenu);
+    connect(m_logList, &QWidget::customContextMenuRequested, this, &LogDialog::onContextMenu);
     auto* copy = new QShortcut(QKeySequence::Copy, this);
-    connect(copy, &QShortcut::activated, this, &LogDialog::OnCopy);
+    connect(copy, &QShortcut::activated, this, &LogDialog::onCopy);
     OnInitDialog();
 }
 
@@ -69,10 +69,10 @@ void LogDialog::OnInitDialog()
     m_logList->SetColumns(
         &LogDialog::LogLineText, this, {fileColumnWidth, countColumnWidth, countColumnWidth});
     for (std::size_t i = 0; i < m_logLines.size(); ++i)
-        m_logList->AddItem(0);
+        m_logList->addItem(0);
     // The column heading and the blank line under it stay in place while the files scroll.
     if (m_logLines.size() > 2 && m_logLines.front() == Texts::LogHeader)
-        m_logList->SetFixedLines(2);
+        m_logList->setFixedLines(2);
     // Tab and assistive technology read the log before its button; the button has the focus
     // first, so that Enter closes the window at once.
     setTabOrder(m_logList, control(OkButton));
@@ -102,7 +102,7 @@ bool LogDialog::LogLineText(int index, QString& text, void* providerData)
     return true;
 }
 
-QString LogDialog::LogText(const std::vector<std::string>& lines)
+QString LogDialog::logText(const std::vector<std::string>& lines)
 {
     QString text;
     for (const std::string& line : lines) {
@@ -205,21 +205,21 @@ void LogDialog::markAsPreview()
     setWindowTitle(toQString(Texts::PreviewLogCaption.pick()));
 }
 
-void LogDialog::OnContextMenu(const QPoint& position)
+void LogDialog::onContextMenu(const QPoint& position)
 {
     QMenu menu(this);
-    menu.addAction(toQString(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::OnCopy);
-    menu.addAction(toQString(Texts::SaveLogAs.pick()), this, &LogDialog::OnSaveAs);
+    menu.addAction(toQString(Texts::CopyLog.pick()), QKeySequence::Copy, this, &LogDialog::onCopy);
+    menu.addAction(toQString(Texts::SaveLogAs.pick()), this, &LogDialog::onSaveAs);
     menu.exec(m_logList->viewport()->mapToGlobal(position));
 }
 
-void LogDialog::OnCopy()
+void LogDialog::onCopy()
 {
     const QString note = m_preview ? toQString(Texts::PreviewLogNote.pick()) + u'\n' : QString();
-    QGuiApplication::clipboard()->setText(note + LogText(m_logLines));
+    QGuiApplication::clipboard()->setText(note + logText(m_logLines));
 }
 
-void LogDialog::OnSaveAs()
+void LogDialog::onSaveAs()
 {
     QString path = askSavePath(this);
     if (path.isEmpty())
@@ -231,7 +231,7 @@ void LogDialog::OnSaveAs()
         text += u'\n';
     if (m_preview)
         text += toQString(Texts::PreviewLogNote.pick()) + u'\n';
-    text += LogText(m_logLines);
+    text += logText(m_logLines);
     if (QString totals = TotalsLine(m_logLines); !totals.isEmpty())
         text += u'\n' + totals + u'\n';
     if (std::optional<QString> failure = SaveLogText(path, text))

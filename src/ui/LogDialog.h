@@ -34,7 +34,7 @@ public:
     static bool LogLineText(int index, QString& text, void* providerData);
 
     /// The whole log as text: each line as shown, ended by a line feed.
-    static QString LogText(const std::vector<std::string>& lines);
+    static QString logText(const std::vector<std::string>& lines);
     /// Writes `text` as UTF-8 to `path`, replacing the file only once all of it is written;
     /// the reason when that fails.
     static std::optional<QString> SaveLogText(const QString& path, const QString& text);
@@ -59,8 +59,8 @@ public:
     std::function<QString(QWidget* parent)> askSavePath;
 
 public slots:
-    void OnCopy();
-    void OnSaveAs();
+    void onCopy();
+    void onSaveAs();
 
 protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;
@@ -68,7 +68,7 @@ protected:
 
 private:
     void OnInitDialog();
-    void OnContextMenu(const QPoint& position);
+    void onContextMenu(const QPoint& position);
 
     const std::vector<std::string>& m_logLines;
     ColumnListBox* m_logList = nullptr;

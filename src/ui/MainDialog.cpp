@@ -147,10 +147,10 @@ void MainDialog::OnInitDialog()
 
     if (m_fileList) {
         m_fileList->Configure(2, &MainDialog::FileListText, this, 4, true, true);
-        if (m_fileList->InsertColumn(0, toQString(Texts::FilenameColumn.pick(language)),
+        if (m_fileList->insertColumn(0, toQString(Texts::FilenameColumn.pick(language)),
                 Qt::AlignLeft, fileNameColumnWidth)
                 < 0
-            || m_fileList->InsertColumn(
+            || m_fileList->insertColumn(
                    1, toQString(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
                 < 0)
             m_startupFailed = true;
@@ -203,7 +203,7 @@ void MainDialog::setUpKeysAndNames()
     const QKeySequence help(Qt::Key_F1);
     const QKeySequence chooseFolder(Qt::CTRL | Qt::Key_O);
     bind(help, &MainDialog::OnHelpButton);
-    bind(QKeySequence(Qt::Key_F5), &MainDialog::OnRereadFolder);
+    bind(QKeySequence(Qt::Key_F5), &MainDialog::onRereadFolder);
     bind(chooseFolder, &MainDialog::OnSelectFolder);
 
     // The captions stay as they are; tool tips tell the keys.
@@ -355,7 +355,7 @@ void MainDialog::UpdateButtons()
     if (QWidget* selectAll = control(SelectAllButton))
         selectAll->setEnabled(!m_entries.empty());
     if (QWidget* clean = control(CleanButton))
-        clean->setEnabled(m_fileList && m_fileList->GetSelectedCount() > 0);
+        clean->setEnabled(m_fileList && m_fileList->getSelectedCount() > 0);
 }
 
 void MainDialog::OnListItemChanged()
@@ -367,7 +367,7 @@ void MainDialog::ScanFolder()
 {
     m_entries.clear();
     if (m_fileList)
-        m_fileList->DeleteAllItems();
+        m_fileList->deleteAllItems();
     UpdateButtons();
     if (m_folder.empty())
         return;
@@ -380,7 +380,7 @@ void MainDialog::ScanFolder()
             m_entries.push_back(std::move(entry));
         if (m_fileList)
             for (std::size_t i = 0; i < m_entries.size(); ++i)
-                m_fileList->InsertItem(static_cast<int>(i), 0);
+                m_fileList->insertItem(static_cast<int>(i), 0);
         if (m_entries.empty() && !cancelled)
             m_services.notifier->notify(Texts::NoMidiFilesFound.pick());
     }
@@ -465,7 +465,7 @@ bool MainDialog::includesSubfolders() const
     return m_services.store->GetProfileInt(settingsSection, includeSubfoldersValueName, 0) != 0;
 }
 
-void MainDialog::OnIncludeSubfolders(bool include)
+void MainDialog::onIncludeSubfolders(bool include)
 {
     m_services.store->WriteProfileInt(settingsSection, includeSubfoldersValueName, include ? 1 : 0);
     if (!m_folder.empty())
@@ -474,7 +474,7 @@ void MainDialog::OnIncludeSubfolders(bool include)
         m_fileList->setFocus();
 }
 
-void MainDialog::OnRereadFolder()
+void MainDialog::onRereadFolder()
 {
     if (!m_folder.empty())
         ScanFolder();
@@ -486,7 +486,7 @@ void MainDialog::OnSelectAll()
 {
     if (!m_fileList)
         return;
-    if (m_fileList->GetSelectedCount() == m_fileList->GetItemCount())
+    if (m_fileList->getSelectedCount() == m_fileList->getItemCount())
         m_fileList->DeselectAllRows();
     else
         m_fileList->SelectAllRows();
@@ -497,7 +497,7 @@ void MainDialog::OnClean()
 {
     // Shift+Clean shows what a clean would do without writing.
     if (QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier)) {
-        OnPreview();
+        onPreview();
         return;
     }
     std::optional<CleanOptions> options = m_services.askCleanOptions(this);

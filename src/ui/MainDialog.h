@@ -136,20 +136,20 @@ public slots:
 
     void OnSelectFolder();
     /// Lists the current folder again (F5); nothing without a folder.
-    void OnRereadFolder();
+    void onRereadFolder();
     void OnSelectAll();
     void OnClean();
     void OnHelpButton();
     void OnManual();
     void OnListItemChanged();
     /// Stores whether scans include sub-folders and lists the current folder again that way.
-    void OnIncludeSubfolders(bool include);
+    void onIncludeSubfolders(bool include);
     /// Runs the options dialog and, on OK, the clean run without writing; shows its log.
-    void OnPreview();
+    void onPreview();
     /// Gives the selected files that have a backup their former bytes back.
-    void OnRestoreOriginals();
+    void onRestoreOriginals();
     /// The file list's context menu at `position` (in the list's viewport).
-    void OnFileListMenu(const QPoint& position);
+    void onFileListMenu(const QPoint& position);
 
 protected:
     QWidget* createCustomControl(const ControlTemplate& row) override;

@@ -31,12 +31,12 @@ void MainDialog::setUpFileListCommands()
 {
     m_previewAction = new QAction(toQString(Texts::PreviewCommand.pick()), this);
     m_restoreAction = new QAction(toQString(Texts::RestoreOriginalsCommand.pick()), this);
-    connect(m_previewAction, &QAction::triggered, this, &MainDialog::OnPreview);
-    connect(m_restoreAction, &QAction::triggered, this, &MainDialog::OnRestoreOriginals);
+    connect(m_previewAction, &QAction::triggered, this, &MainDialog::onPreview);
+    connect(m_restoreAction, &QAction::triggered, this, &MainDialog::onRestoreOriginals);
     if (!m_fileList)
         return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::OnFileListMenu);
+    connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::onFileListMenu);
     // A file with a backup says so when the pointer rests on its row (other rows show a cut
     // cell's whole text), and to assistive technology as the row's description.
     m_fileList->rowToolTip = [this](int row) { return backupNote(row); };
@@ -58,7 +58,7 @@ QString MainDialog::backupNote(int row) const
 
 std::vector<std::size_t> MainDialog::selectedRows() const
 {
-    int selected = m_fileList ? m_fileList->GetSelectedCount() : 0;
+    int selected = m_fileList ? m_fileList->getSelectedCount() : 0;
     if (selected <= 0)
         return {};
     std::vector<int> indices(static_cast<std::size_t>(selected));
@@ -74,11 +74,11 @@ bool MainDialog::anySelectedHasBackup() const
     return false;
 }
 
-void MainDialog::OnFileListMenu(const QPoint& position)
+void MainDialog::onFileListMenu(const QPoint& position)
 {
     if (!m_fileList)
         return;
-    bool anySelected = m_fileList->GetSelectedCount() > 0;
+    bool anySelected = m_fileList->getSelectedCount() > 0;
     m_previewAction->setEnabled(anySelected);
     m_restoreAction->setEnabled(anySelected && anySelectedHasBackup());
     QMenu menu(this);
@@ -88,7 +88,7 @@ void MainDialog::OnFileListMenu(const QPoint& position)
     QAction* include = menu.addAction(toQString(Texts::IncludeSubfolders.pick()));
     include->setCheckable(true);
     include->setChecked(includesSubfolders());
-    connect(include, &QAction::toggled, this, &MainDialog::OnIncludeSubfolders);
+    connect(include, &QAction::toggled, this, &MainDialog::onIncludeSubfolders);
     menu.exec(m_fileList->viewport()->mapToGlobal(position));
 }
 
@@ -118,7 +118,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
             run.advanced = [&](std::size_t index) {
                 const std::size_t done = std::min(index, rows.size());
                 if (done > deselected)
-                    m_fileList->DeselectRows(
+                    m_fileList->deselectRows(
                         std::span(rows).subspan(deselected, done - deselected));
                 deselected = std::max(deselected, done);
             };
@@ -128,7 +128,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
                 work.progress(preview ? Texts::ProgressChecking : Texts::ProgressCleaning, true));
         });
         if (m_fileList && !preview)
-            m_fileList->DeselectRows(result.finishedRows);
+            m_fileList->deselectRows(result.finishedRows);
     }
     m_logHeading = LogDialog::HeadingLines(m_folder, &options, QDateTime::currentDateTime());
     if (m_fileList)
@@ -136,7 +136,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
     return std::move(result.logLines);
 }
 
-void MainDialog::OnPreview()
+void MainDialog::onPreview()
 {
     // The options dialog stores what the user confirms; nothing else changes.
     auto& ask =
@@ -174,12 +174,12 @@ RestoreRunResult MainDialog::restoreRows(const std::vector<std::size_t>& rows, C
         for (auto& [row, title] : titles)
             m_entries[row].title = std::move(title);
         if (m_fileList)
-            m_fileList->DeselectRows(result.finishedRows);
+            m_fileList->deselectRows(result.finishedRows);
     }
     return result;
 }
 
-void MainDialog::OnRestoreOriginals()
+void MainDialog::onRestoreOriginals()
 {
     std::vector<std::size_t> rows = selectedRows();
     // Restoring replaces the songs and removes their backups: asked first.

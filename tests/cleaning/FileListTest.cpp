@@ -50,7 +50,7 @@ std::vector<std::string> namesAfterSort(const std::vector<std::string>& names)
     std::vector<MidiFileEntry> entries;
     for (const std::string& name : names)
         entries.push_back({"/f/" + name, name, {}});
-    SortEntries(entries);
+    sortEntries(entries);
     std::vector<std::string> sorted;
     for (const MidiFileEntry& entry : entries) {
         EXPECT_EQ(entry.fullPath, "/f/" + entry.fileName) << "entries move whole";
@@ -59,7 +59,7 @@ std::vector<std::string> namesAfterSort(const std::vector<std::string>& names)
     return sorted;
 }
 
-TEST(SortEntries, OrdersByFoldedName)
+TEST(sortEntries, OrdersByFoldedName)
 {
     struct Row
     {
@@ -82,7 +82,7 @@ TEST(SortEntries, OrdersByFoldedName)
         EXPECT_EQ(namesAfterSort(row.names), row.expected);
 }
 
-TEST(SortEntries, SortsLargeListsLikeAStableReference)
+TEST(sortEntries, SortsLargeListsLikeAStableReference)
 {
     // Distinct names: any correct sort gives one order.
     std::vector<std::string> names;

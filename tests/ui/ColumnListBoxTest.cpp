@@ -64,8 +64,8 @@ private slots:
         QStringList lines{line};
         ColumnListBox list;
         list.SetColumns(provide, &lines, {20, 20});
-        list.AddItem();
-        list.AddItem(); // no text behind it: blank
+        list.addItem();
+        list.addItem(); // no text behind it: blank
         list.resize(300, 100);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -82,24 +82,24 @@ private slots:
         ColumnListBox list;
         list.SetColumns(provide, &lines, {});
         for (int i = 0; i < 40; ++i)
-            list.AddItem();
+            list.addItem();
         list.resize(200, list.itemHeight() * 5 + 20);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QVERIFY(list.verticalScrollBar()->isVisible());
         list.setFocus();
         QTest::keyClick(&list, Qt::Key_End);
-        QVERIFY(list.GetTopIndex() > 30);
+        QVERIFY(list.getTopIndex() > 30);
         QTest::keyClick(&list, Qt::Key_Home);
-        QCOMPARE(list.GetTopIndex(), 0);
+        QCOMPARE(list.getTopIndex(), 0);
 
         // A heading of two lines stays at the top while the rest scrolls under it.
-        list.SetFixedLines(2);
-        QCOMPARE(list.GetTopIndex(), 2);
+        list.setFixedLines(2);
+        QCOMPARE(list.getTopIndex(), 2);
         QTest::keyClick(&list, Qt::Key_End);
-        QCOMPARE(list.GetTopIndex(), 40 - list.verticalScrollBar()->pageStep());
+        QCOMPARE(list.getTopIndex(), 40 - list.verticalScrollBar()->pageStep());
         QCOMPARE(list.itemRect(0).top(), 0);
-        QCOMPARE(list.itemRect(list.GetTopIndex()).top(), 2 * list.itemHeight());
+        QCOMPARE(list.itemRect(list.getTopIndex()).top(), 2 * list.itemHeight());
         QVERIFY(inkOf(list, 0) > 0);
         QVERIFY(inkOf(list, 39) > 0);
     }
@@ -112,8 +112,8 @@ private slots:
         ColumnListBox list;
         list.SetColumns(provide, &lines, {});
         for (int i = 0; i < 40; ++i)
-            list.AddItem();
-        list.SetFixedLines(2);
+            list.addItem();
+        list.setFixedLines(2);
         list.resize(200, list.itemHeight() * 5 + 20);
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -132,17 +132,17 @@ private slots:
             QTest::keyClick(&list, Qt::Key_Down);
         // A blank line is framed too; the page does not move while the line is on it.
         QCOMPARE(list.currentLine(), 3);
-        QCOMPARE(list.GetTopIndex(), 2);
+        QCOMPARE(list.getTopIndex(), 2);
         QVERIFY(framed(3));
         QVERIFY(!framed(2));
         // A page further on, the line is the last one shown.
         const int page = list.verticalScrollBar()->pageStep();
         QTest::keyClick(&list, Qt::Key_PageDown);
         QCOMPARE(list.currentLine(), 3 + page);
-        QCOMPARE(list.GetTopIndex(), 3 + page - page + 1);
+        QCOMPARE(list.getTopIndex(), 3 + page - page + 1);
         QTest::keyClick(&list, Qt::Key_Home);
         QCOMPARE(list.currentLine(), 0);
-        QCOMPARE(list.GetTopIndex(), 2);
+        QCOMPARE(list.getTopIndex(), 2);
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.itemRect(4).center());
         QCOMPARE(list.currentLine(), 4);
         list.clearFocus();

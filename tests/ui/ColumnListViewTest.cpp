@@ -28,10 +28,10 @@ public:
         for (int row = 0; row < rows; ++row)
             texts.push_back({QStringLiteral("file%1.mid").arg(row), QString()});
         list->Configure(2, &Fixture::provide, this, margin, true, true);
-        list->InsertColumn(0, "Filename", Qt::AlignLeft, 100);
-        list->InsertColumn(1, "Title", Qt::AlignLeft, 120);
+        list->insertColumn(0, "Filename", Qt::AlignLeft, 100);
+        list->insertColumn(1, "Title", Qt::AlignLeft, 120);
         for (int row = 0; row < rows; ++row)
-            list->InsertItem(row);
+            list->insertItem(row);
         resize(260, 200);
         show();
         activateWindow();
@@ -144,11 +144,11 @@ private slots:
         f.other->setFocus();
         f.list->selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
         f.list->verticalScrollBar()->setValue(7);
-        QCOMPARE(f.list->GetTopIndex(), 7);
-        QCOMPARE(f.list->FocusedRow(), -1);
+        QCOMPARE(f.list->getTopIndex(), 7);
+        QCOMPARE(f.list->focusedRow(), -1);
         f.list->setFocus(Qt::TabFocusReason);
-        QTRY_COMPARE(f.list->FocusedRow(), 7);
-        QCOMPARE(f.list->GetSelectedCount(), 0);
+        QTRY_COMPARE(f.list->focusedRow(), 7);
+        QCOMPARE(f.list->getSelectedCount(), 0);
     }
 
     void anEmptyListShowsItsFocusOnItsEdge()
@@ -176,7 +176,7 @@ private slots:
         f.list->verticalScrollBar()->setValue(10);
         f.list->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(f.list->hasFocus());
-        QCOMPARE(f.list->FocusedRow(), 3);
+        QCOMPARE(f.list->focusedRow(), 3);
     }
 
     void clicksBelowTheRowsOnlyFocus_data()
@@ -205,9 +205,9 @@ private slots:
 
         QPoint below(10, f.list->viewport()->height() - 2);
         if (rows > 0) {
-            const int last = f.list->GetTopIndex() + f.list->GetCountPerPage() - 1;
+            const int last = f.list->getTopIndex() + f.list->getCountPerPage() - 1;
             const QRect lastRect = f.list->visualRect(f.list->model()->index(last, 0));
-            if (rows > f.list->GetCountPerPage()) {
+            if (rows > f.list->getCountPerPage()) {
                 // The viewport must end inside a row for this case to mean anything.
                 QVERIFY(lastRect.bottom() + 2 < f.list->viewport()->height());
                 below.setY(lastRect.bottom() + 2);
@@ -223,8 +223,8 @@ private slots:
         QTest::mouseRelease(f.list->viewport(), Qt::LeftButton, {}, f.rowPoint(0));
 
         QTRY_VERIFY(f.list->hasFocus());
-        QCOMPARE(f.list->GetSelectedCount(), rows > 0 ? 1 : 0);
-        QCOMPARE(f.list->IsRowSelected(1), rows > 0);
+        QCOMPARE(f.list->getSelectedCount(), rows > 0 ? 1 : 0);
+        QCOMPARE(f.list->isRowSelected(1), rows > 0);
     }
 
     void clicksOnRowsSelect()
@@ -232,13 +232,13 @@ private slots:
         Fixture f(3);
         QVERIFY(QTest::qWaitForWindowActive(&f));
         QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, f.rowPoint(2));
-        QVERIFY(f.list->IsRowSelected(2));
+        QVERIFY(f.list->isRowSelected(2));
         QTest::mouseClick(f.list->viewport(), Qt::LeftButton, Qt::ControlModifier, f.rowPoint(0));
         int rows[3] = {};
         QCOMPARE(f.list->GetSelectedRows(rows), 2);
         QCOMPARE(rows[0], 0);
         QCOMPARE(rows[1], 2);
-        QCOMPARE(f.list->FocusedRow(), 0);
+        QCOMPARE(f.list->focusedRow(), 0);
     }
 
     void typingKeepsTheSelectionCtrlASelectsAll()
@@ -248,10 +248,10 @@ private slots:
         QTest::mouseClick(f.list->viewport(), Qt::LeftButton, {}, f.rowPoint(0));
         QTest::mouseClick(f.list->viewport(), Qt::LeftButton, Qt::ControlModifier, f.rowPoint(2));
         QTest::keyClicks(f.list, "file1");
-        QVERIFY(f.list->IsRowSelected(0) && !f.list->IsRowSelected(1));
-        QCOMPARE(f.list->GetSelectedCount(), 2);
+        QVERIFY(f.list->isRowSelected(0) && !f.list->isRowSelected(1));
+        QCOMPARE(f.list->getSelectedCount(), 2);
         QTest::keyClick(f.list, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(f.list->GetSelectedCount(), 3);
+        QCOMPARE(f.list->getSelectedCount(), 3);
     }
 
     void cutCellShowsItsWholeTextAsToolTip()
@@ -280,8 +280,8 @@ private slots:
             f.list->model()->index(2, 0), QItemSelectionModel::NoUpdate);
 
         f.list->SelectAllRows();
-        QCOMPARE(f.list->GetSelectedCount(), 5);
-        QCOMPARE(f.list->FocusedRow(), 2);
+        QCOMPARE(f.list->getSelectedCount(), 5);
+        QCOMPARE(f.list->focusedRow(), 2);
         QVERIFY(changes > 0);
 
         int rows[3] = {-1, -1, -1};
@@ -290,8 +290,8 @@ private slots:
         QCOMPARE(f.list->GetSelectedRows(std::span<int>()), 0);
 
         QVERIFY(f.list->DeselectRow(2));
-        QCOMPARE(f.list->FocusedRow(), -1);
-        QVERIFY(!f.list->IsRowSelected(2));
+        QCOMPARE(f.list->focusedRow(), -1);
+        QVERIFY(!f.list->isRowSelected(2));
         QVERIFY(!f.list->DeselectRow(5));
         QVERIFY(!f.list->DeselectRow(-1));
 
@@ -303,19 +303,19 @@ private slots:
         connect(f.list->selectionModel(), &QItemSelectionModel::selectionChanged,
             [&selectionChanges] { ++selectionChanges; });
         const std::size_t some[] = {4, 0, 3, 9, 1};
-        f.list->DeselectRows(some);
+        f.list->deselectRows(some);
         QCOMPARE(selectionChanges, 1);
-        QCOMPARE(f.list->GetSelectedCount(), 1);
+        QCOMPARE(f.list->getSelectedCount(), 1);
         QCOMPARE(f.list->GetSelectedRows(rows), 1);
         QCOMPARE(rows[0], 2);
-        QCOMPARE(f.list->FocusedRow(), -1);
+        QCOMPARE(f.list->focusedRow(), -1);
 
         f.list->SelectAllRows();
         f.list->selectionModel()->setCurrentIndex(
             f.list->model()->index(4, 0), QItemSelectionModel::NoUpdate);
         f.list->DeselectAllRows();
-        QCOMPARE(f.list->GetSelectedCount(), 0);
-        QCOMPARE(f.list->FocusedRow(), -1);
+        QCOMPARE(f.list->getSelectedCount(), 0);
+        QCOMPARE(f.list->focusedRow(), -1);
         QCOMPARE(f.list->GetSelectedRows(rows), 0);
     }
 
@@ -327,7 +327,7 @@ private slots:
         f.list->selectionModel()->setCurrentIndex(
             f.list->model()->index(2, 0), QItemSelectionModel::NoUpdate);
         f.list->DeselectAllRows();
-        QCOMPARE(f.list->FocusedRow(), 2);
+        QCOMPARE(f.list->focusedRow(), 2);
     }
 
     void fillsSelectionByFocus()
@@ -376,31 +376,31 @@ private slots:
             f.list->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(f.list->columnCount(), 2);
         QCOMPARE(f.list->textMargin(), 4);
-        QCOMPARE(f.list->GetColumnCount(), 2);
+        QCOMPARE(f.list->getColumnCount(), 2);
         QVERIFY(!f.list->header()->sectionsClickable());
 
         f.list->ClearColumns();
-        QCOMPARE(f.list->GetColumnCount(), 0);
+        QCOMPARE(f.list->getColumnCount(), 0);
         QCOMPARE(f.list->columnCount(), 0);
         QCOMPARE(f.list->textMargin(), 0);
         QVERIFY(!f.list->verticalLines());
         QVERIFY(!f.list->horizontalLines());
         QVERIFY(!f.list->providerData());
-        QCOMPARE(f.list->GetItemCount(), 2);
-        f.list->DeleteAllItems();
-        QCOMPARE(f.list->GetItemCount(), 0);
-        QCOMPARE(f.list->InsertItem(0), 0);
-        QCOMPARE(f.list->InsertItem(0), 0);
-        QCOMPARE(f.list->GetItemCount(), 2);
+        QCOMPARE(f.list->getItemCount(), 2);
+        f.list->deleteAllItems();
+        QCOMPARE(f.list->getItemCount(), 0);
+        QCOMPARE(f.list->insertItem(0), 0);
+        QCOMPARE(f.list->insertItem(0), 0);
+        QCOMPARE(f.list->getItemCount(), 2);
 
         // Without text buffers the provider is never asked.
         QVERIFY(f.list->Configure(0, &Fixture::provide, &f, 4, true, true));
-        f.list->InsertColumn(0, "Filename", Qt::AlignLeft, 100);
+        f.list->insertColumn(0, "Filename", Qt::AlignLeft, 100);
         f.calls = 0;
         f.list->viewport()->repaint();
         QCOMPARE(f.calls, 0);
-        QVERIFY(f.list->DeleteColumn(0));
-        QCOMPARE(f.list->GetColumnCount(), 0);
+        QVERIFY(f.list->deleteColumn(0));
+        QCOMPARE(f.list->getColumnCount(), 0);
     }
 };
 

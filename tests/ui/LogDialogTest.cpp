@@ -24,7 +24,7 @@ private slots:
             "File\tSysEx\tContr.\tReset", "", "Grüße.mid\t   3\t  12\t   0"};
         LogDialog dialog(lines);
         QCOMPARE(dialog.windowTitle(), QString("Protokoll"));
-        QCOMPARE(dialog.logList()->GetCount(), 3);
+        QCOMPARE(dialog.logList()->getCount(), 3);
         const std::vector<int> widths(
             dialog.logList()->columnWidths().begin(), dialog.logList()->columnWidths().end());
         QCOMPARE(widths, (std::vector<int>{350, 40, 40}));
@@ -201,7 +201,7 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath("log.txt");
         dialog.askSavePath = [&](QWidget*) { return path; };
-        dialog.OnSaveAs();
+        dialog.onSaveAs();
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(saved.readAll()),
@@ -215,7 +215,7 @@ private slots:
             setMessageBoxShower([&](QWidget*, QMessageBox::Icon, const QString&,
                                     const QString& text) { boxes << text; });
         dialog.askSavePath = [&](QWidget*) { return folder.filePath("missing/log.txt"); };
-        dialog.OnSaveAs();
+        dialog.onSaveAs();
         setMessageBoxShower(previous);
         QCOMPARE(boxes.size(), 1);
         QVERIFY(boxes[0].startsWith("The log could not be saved:\n"));

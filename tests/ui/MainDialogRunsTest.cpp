@@ -226,7 +226,7 @@ QStringList menuItems(MainDialog& dialog)
                 items << action->text() + (action->isEnabled() ? ":on" : ":off");
         menu->close();
     });
-    dialog.OnFileListMenu(QPoint(5, 5));
+    dialog.onFileListMenu(QPoint(5, 5));
     return items;
 }
 
@@ -314,7 +314,7 @@ private slots:
         QCOMPARE(h.previewLogs[1], h.previewLogs[0]);
         QCOMPARE(readFile(h.path("a.mid")), asBytes(a));
         QVERIFY(!QFile::exists(h.path("a.mid.bak")));
-        QCOMPARE(dialog.fileList()->GetSelectedCount(), 2);
+        QCOMPARE(dialog.fileList()->getSelectedCount(), 2);
 
         // Without Shift the button cleans.
         QTest::mouseClick(dialog.controlAs<QPushButton>(MainDialog::CleanButton), Qt::LeftButton);
@@ -338,7 +338,7 @@ private slots:
         dialog.restoreAction()->trigger();
         QVERIFY(QFile::exists(h.path("a.mid.bak")));
         QVERIFY(h.logs.empty());
-        QCOMPARE(dialog.fileList()->GetSelectedCount(), 2);
+        QCOMPARE(dialog.fileList()->getSelectedCount(), 2);
         h.confirmAnswer = true;
         dialog.restoreAction()->trigger();
         QCOMPARE(h.questions.size(), 2);
@@ -349,7 +349,7 @@ private slots:
         QCOMPARE(h.logs,
             std::vector<std::vector<std::string>>({{"Restored from backup:", "", "a.mid"}}));
         QCOMPARE(rowTexts(dialog), QStringList({"a.mid|Old", "b.mid|B"}));
-        QCOMPARE(dialog.fileList()->GetSelectedCount(), 0);
+        QCOMPARE(dialog.fileList()->getSelectedCount(), 0);
         QVERIFY(h.notifier.texts.empty());
     }
 
@@ -418,12 +418,12 @@ private slots:
                 QTest::mouseClick(
                     dialog.controlAs<QPushButton>(MainDialog::SelectAllButton), Qt::LeftButton);
                 QTest::keyClick(list, Qt::Key_Escape);
-                selectAllRefused = !list->IsRowSelected(0);
+                selectAllRefused = !list->isRowSelected(0);
                 closedMeanwhile = dialog.close();
                 QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
             },
             // Files done leave the selection as the run goes on.
-            [list] { return !list->IsRowSelected(0); });
+            [list] { return !list->isRowSelected(0); });
         dialog.OnClean();
 
         QVERIFY(watcher.seen);
@@ -432,11 +432,11 @@ private slots:
         QVERIFY(!closedMeanwhile);
         QVERIFY(dialog.isVisible());
         // The files before the stop are cleaned and deselected, the rest untouched.
-        int done = count - list->GetSelectedCount();
+        int done = count - list->getSelectedCount();
         QVERIFY2(done > 0 && done < count, qPrintable(QString::number(done)));
         for (int i = 0; i < count; ++i) {
             QString name = QString("%1.mid").arg(i, 2, 10, QChar('0'));
-            QCOMPARE(list->IsRowSelected(i), i >= done);
+            QCOMPARE(list->isRowSelected(i), i >= done);
             QCOMPARE(QFile::exists(h.path(name + ".bak")), i < done);
             QCOMPARE(readFile(h.path(name)) == asBytes(original), i >= done);
         }
@@ -483,7 +483,7 @@ private slots:
         else if (run == "clean")
             dialog.OnClean();
         else if (run == "preview")
-            dialog.OnPreview();
+            dialog.onPreview();
         else
             dialog.restoreAction()->trigger();
 
@@ -494,7 +494,7 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         // The scan goes on after the message without the unreadable file; the others stop at
         // the file, writing nothing.
-        QCOMPARE(dialog.fileList()->GetItemCount(), run == "scan" ? count - 1 : count);
+        QCOMPARE(dialog.fileList()->getItemCount(), run == "scan" ? count - 1 : count);
         for (int i = 0; i < count; ++i) {
             QString name = QString("%1.mid").arg(i, 2, 10, QChar('0'));
             QCOMPARE(readFile(h.path(name)), asBytes(original));
@@ -521,7 +521,7 @@ private slots:
         dialog.OnClean();
         const auto refreshes = static_cast<int>(clock.elapsed() / 45);
         QVERIFY2(changes <= refreshes + 2, qPrintable(QString::number(changes)));
-        QCOMPARE(list->GetSelectedCount(), 0);
+        QCOMPARE(list->getSelectedCount(), 0);
         QCOMPARE(h.logs.at(0).size(), std::size_t{count + 2});
     }
 

@@ -196,11 +196,11 @@ private slots:
         QVERIFY(!dialog->windowIcon().isNull());
 
         ColumnListView* list = dialog->fileList();
-        QCOMPARE(list->GetColumnCount(), 2);
+        QCOMPARE(list->getColumnCount(), 2);
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), "Filename");
         QCOMPARE(list->model()->headerData(1, Qt::Horizontal).toString(), "Title");
         QCOMPARE(list->columnWidth(0), 250);
-        QCOMPARE(list->GetItemCount(), 0);
+        QCOMPARE(list->getItemCount(), 0);
         QCOMPARE(dialog->folder(), std::string());
         QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(), QString());
         QCOMPARE(dialog->startDirectory(), QDir::currentPath());
@@ -392,10 +392,10 @@ private slots:
         dialog->OnSelectFolder();
         h.folderAnswer = first.path().toStdString();
         dialog->OnSelectFolder();
-        QCOMPARE(dialog->fileList()->GetItemCount(), 1);
+        QCOMPARE(dialog->fileList()->getItemCount(), 1);
         h.folderAnswer.reset();
         dialog->OnSelectFolder();
-        QCOMPARE(dialog->fileList()->GetItemCount(), 1);
+        QCOMPARE(dialog->fileList()->getItemCount(), 1);
         QCOMPARE(dialog->folder(), first.path().toStdString());
         QCOMPARE(h.folderStarts,
             std::vector<std::string>(
@@ -405,7 +405,7 @@ private slots:
         dialog->fileList()->SelectAllRows();
         h.folderAnswer = second.path().toStdString();
         dialog->OnSelectFolder();
-        QCOMPARE(dialog->fileList()->GetItemCount(), 0);
+        QCOMPARE(dialog->fileList()->getItemCount(), 0);
         QCOMPARE(
             h.notifier.texts, std::vector<std::string>({"No midi files found in this folder!"}));
         QVERIFY(!button(*dialog, MainDialog::SelectAllButton)->isEnabled());
@@ -437,16 +437,16 @@ private slots:
         QPushButton* clean = button(*dialog, MainDialog::CleanButton);
 
         QTest::mouseClick(selectAll, Qt::LeftButton);
-        QCOMPARE(list->GetSelectedCount(), 3);
+        QCOMPARE(list->getSelectedCount(), 3);
         QVERIFY(clean->isEnabled());
         QTest::mouseClick(selectAll, Qt::LeftButton);
-        QCOMPARE(list->GetSelectedCount(), 0);
+        QCOMPARE(list->getSelectedCount(), 0);
         QVERIFY(!clean->isEnabled());
         list->SelectAllRows();
         list->DeselectRow(1);
         QVERIFY(clean->isEnabled());
         QTest::mouseClick(selectAll, Qt::LeftButton);
-        QCOMPARE(list->GetSelectedCount(), 3);
+        QCOMPARE(list->getSelectedCount(), 3);
         QCOMPARE(dialog->focusWidget(), list);
     }
 
@@ -482,10 +482,10 @@ private slots:
         QVERIFY(readFile(d + "/a.mid") != asBytes(alpha));
         QVERIFY(!QFile::exists(d + "/b.mid.bak"));
         QCOMPARE(readFile(d + "/c.mid"), asBytes(alpha));
-        QCOMPARE(list->GetSelectedCount(), 0);
+        QCOMPARE(list->getSelectedCount(), 0);
         QVERIFY(!button(*dialog, MainDialog::CleanButton)->isEnabled());
         // The list is not scanned again.
-        QCOMPARE(list->GetItemCount(), 3);
+        QCOMPARE(list->getItemCount(), 3);
         QCOMPARE(dialog->focusWidget(), list);
     }
 
@@ -504,7 +504,7 @@ private slots:
         QCOMPARE(h.optionsRuns, 1);
         QVERIFY(h.logs.empty());
         QCOMPARE(readFile(dir.path() + "/a.mid"), asBytes(alpha));
-        QCOMPARE(dialog->fileList()->GetSelectedCount(), 1);
+        QCOMPARE(dialog->fileList()->getSelectedCount(), 1);
         QVERIFY(button(*dialog, MainDialog::CleanButton)->isEnabled());
     }
 
@@ -554,9 +554,9 @@ private slots:
         QCOMPARE(h.notifier.texts.size(), std::size_t{1});
         QVERIFY(QString::fromStdString(h.notifier.texts[0]).contains("2.mid"));
         ColumnListView* list = dialog->fileList();
-        QVERIFY(!list->IsRowSelected(0));
-        QVERIFY(list->IsRowSelected(1));
-        QVERIFY(list->IsRowSelected(2));
+        QVERIFY(!list->isRowSelected(0));
+        QVERIFY(list->isRowSelected(1));
+        QVERIFY(list->isRowSelected(2));
         QCOMPARE(readFile(d + "/3.mid"), asBytes(alpha));
     }
 
@@ -610,13 +610,13 @@ private slots:
         h.folderAnswer = dir.path().toStdString();
 
         QTest::keyClick(list, Qt::Key_F5); // no folder yet: nothing to read
-        QCOMPARE(list->GetItemCount(), 0);
+        QCOMPARE(list->getItemCount(), 0);
         QTest::keyClick(list, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(h.folderStarts.size(), std::size_t{1});
-        QCOMPARE(list->GetItemCount(), 1);
+        QCOMPARE(list->getItemCount(), 1);
         writeFile(dir.path() + "/b.mid", songWithTitle("Beta"));
         QTest::keyClick(button(*dialog, MainDialog::ExitButton), Qt::Key_F5);
-        QCOMPARE(list->GetItemCount(), 2);
+        QCOMPARE(list->getItemCount(), 2);
         QCOMPARE(QApplication::focusWidget(), list);
         QTest::keyClick(list, Qt::Key_F1);
         QCOMPARE(h.opened.size(), std::size_t{1});
@@ -949,18 +949,18 @@ private slots:
 
         QVERIFY(!dragAndDrop(*dialog, {d + "/notes.txt"}));
         QVERIFY(!dragAndDrop(*dialog, {"https://example.org/a.mid"}));
-        QCOMPARE(dialog->fileList()->GetItemCount(), 0);
+        QCOMPARE(dialog->fileList()->getItemCount(), 0);
 
         QVERIFY(dragAndDrop(*dialog, {d + "/c.mid", d + "/a.mid"}));
         QCOMPARE(rowTexts(*dialog), QStringList({"a.mid|Alpha", "b.mid|Beta", "c.mid|Gamma"}));
-        QVERIFY(dialog->fileList()->IsRowSelected(0));
-        QVERIFY(!dialog->fileList()->IsRowSelected(1));
-        QVERIFY(dialog->fileList()->IsRowSelected(2));
+        QVERIFY(dialog->fileList()->isRowSelected(0));
+        QVERIFY(!dialog->fileList()->isRowSelected(1));
+        QVERIFY(dialog->fileList()->isRowSelected(2));
         QVERIFY(button(*dialog, MainDialog::CleanButton)->isEnabled());
 
         QVERIFY(dragAndDrop(*dialog, {d}));
-        QCOMPARE(dialog->fileList()->GetItemCount(), 3);
-        QCOMPARE(dialog->fileList()->GetSelectedCount(), 0);
+        QCOMPARE(dialog->fileList()->getItemCount(), 3);
+        QCOMPARE(dialog->fileList()->getSelectedCount(), 0);
         QCOMPARE(dialog->controlAs<QLabel>(MainDialog::FolderLabel)->text(),
             QDir::toNativeSeparators(d));
 
@@ -986,7 +986,7 @@ private slots:
         dialog->OnSelectFolder();
         QCOMPARE(rowTexts(*dialog), QStringList({"top.mid|Top"}));
 
-        dialog->OnIncludeSubfolders(true);
+        dialog->onIncludeSubfolders(true);
         QCOMPARE(h.store.GetProfileInt(settingsSection, "IncludeSubfolders", 0), 1);
         QCOMPARE(rowTexts(*dialog),
             QStringList({"top.mid|Top", "Album/one.mid|One", "Album/CD2/two.mid|Two"}));
@@ -995,8 +995,8 @@ private slots:
         // The next start keeps the choice.
         auto next = h.open();
         next->OnSelectFolder();
-        QCOMPARE(next->fileList()->GetItemCount(), 3);
-        next->OnIncludeSubfolders(false);
+        QCOMPARE(next->fileList()->getItemCount(), 3);
+        next->onIncludeSubfolders(false);
         QCOMPARE(rowTexts(*next), QStringList({"top.mid|Top"}));
     }
 };

@@ -70,7 +70,7 @@ private:
                 dialog->reject();
         } else if (auto* log = qobject_cast<LogDialog*>(modal)) {
             QStringList lines;
-            for (int line = 0; line < log->logList()->GetCount(); ++line) {
+            for (int line = 0; line < log->logList()->getCount(); ++line) {
                 QString text;
                 LogDialog::LogLineText(line, text, log);
                 lines << text;
@@ -147,9 +147,9 @@ private slots:
         auto* selectAll = window.controlAs<QPushButton>(MainDialog::SelectAllButton);
         auto* clean = window.controlAs<QPushButton>(MainDialog::CleanButton);
         QTest::mouseClick(selectAll, Qt::LeftButton);
-        QCOMPARE(list->GetSelectedCount(), 3);
+        QCOMPARE(list->getSelectedCount(), 3);
         QTest::mouseClick(selectAll, Qt::LeftButton);
-        QCOMPARE(list->GetSelectedCount(), 0);
+        QCOMPARE(list->getSelectedCount(), 0);
         QVERIFY(!clean->isEnabled());
         QTest::mouseClick(selectAll, Qt::LeftButton);
         QVERIFY(clean->isEnabled());
@@ -188,8 +188,8 @@ private slots:
                 "empty.mid"}));
 
         // Every row is done and out of the selection; the list is not scanned again.
-        QCOMPARE(list->GetSelectedCount(), 0);
-        QCOMPARE(list->GetItemCount(), 3);
+        QCOMPARE(list->getSelectedCount(), 0);
+        QCOMPARE(list->getItemCount(), 3);
         QVERIFY(!clean->isEnabled());
         QVERIFY(selectAll->isEnabled());
         QCOMPARE(window.focusWidget(), list);
@@ -200,7 +200,7 @@ private slots:
         QTest::mouseClick(clean, Qt::LeftButton);
         QCOMPARE(driver.seen.size(), std::size_t{3});
         QCOMPARE(driver.logs.size(), std::size_t{1});
-        QCOMPARE(list->GetSelectedCount(), 3);
+        QCOMPARE(list->getSelectedCount(), 3);
         QCOMPARE(readFile(d + "/A.MID.bak"), asBytes(untitled));
 
         window.reject();

@@ -37,7 +37,7 @@ inline QByteArray asBytes(const Bytes& bytes)
 inline QStringList rowTexts(const ui::MainDialog& dialog)
 {
     QStringList rows;
-    for (int row = 0; row < dialog.fileList()->GetItemCount(); ++row) {
+    for (int row = 0; row < dialog.fileList()->getItemCount(); ++row) {
         std::vector<QString> texts = dialog.fileList()->rowTexts(row);
         rows << texts.at(0) + QLatin1Char('|') + texts.at(1);
     }

@@ -40,15 +40,15 @@ void ColumnListBox::SetColumns(
     viewport()->update();
 }
 
-int ColumnListBox::AddItem(quintptr itemData)
+int ColumnListBox::addItem(quintptr itemData)
 {
     m_itemData.push_back(itemData);
     updateScrollRange();
     viewport()->update();
-    return GetCount() - 1;
+    return getCount() - 1;
 }
 
-void ColumnListBox::ResetContent()
+void ColumnListBox::resetContent()
 {
     m_itemData.clear();
     m_currentLine = 0;
@@ -56,19 +56,19 @@ void ColumnListBox::ResetContent()
     viewport()->update();
 }
 
-void ColumnListBox::SetFixedLines(int count)
+void ColumnListBox::setFixedLines(int count)
 {
     m_fixedLines = std::max(count, 0);
     updateScrollRange();
     viewport()->update();
 }
 
-int ColumnListBox::GetTopIndex() const
+int ColumnListBox::getTopIndex() const
 {
     return m_fixedLines + verticalScrollBar()->value();
 }
 
-void ColumnListBox::SetTopIndex(int line)
+void ColumnListBox::setTopIndex(int line)
 {
     verticalScrollBar()->setValue(line - m_fixedLines);
 }
@@ -87,7 +87,7 @@ QRect ColumnListBox::itemRect(int line) const
 
 bool ColumnListBox::lineText(int line, QString& text) const
 {
-    return line >= 0 && line < GetCount() && m_textProvider
+    return line >= 0 && line < getCount() && m_textProvider
         && m_textProvider(line, text, m_providerData);
 }
 
@@ -161,14 +161,14 @@ void ColumnListBox::paintEvent(QPaintEvent*)
 {
     QPainter dc(viewport());
     const int height = itemHeight();
-    const int top = GetTopIndex();
-    const int last = std::min(GetCount(), top + viewport()->height() / height + 2);
+    const int top = getTopIndex();
+    const int last = std::min(getCount(), top + viewport()->height() / height + 2);
     // No line is ever drawn selected; the current line carries the focus frame while the list
     // has the focus.
     auto draw = [&](int line) {
         drawItem(dc, itemRect(line), line, false, hasFocus() && line == m_currentLine);
     };
-    for (int line = 0; line < std::min(m_fixedLines, GetCount()); ++line)
+    for (int line = 0; line < std::min(m_fixedLines, getCount()); ++line)
         draw(line);
     for (int line = top; line < last; ++line)
         draw(line);
@@ -190,7 +190,7 @@ void ColumnListBox::changeEvent(QEvent* event)
 void ColumnListBox::updateScrollRange()
 {
     const int page = std::max(viewport()->height() / itemHeight() - m_fixedLines, 1);
-    verticalScrollBar()->setRange(0, std::max(GetCount() - m_fixedLines - page, 0));
+    verticalScrollBar()->setRange(0, std::max(getCount() - m_fixedLines - page, 0));
     verticalScrollBar()->setPageStep(page);
     verticalScrollBar()->setSingleStep(1);
 }
@@ -206,27 +206,27 @@ int ColumnListBox::lineAt(const QPoint& point) const
         return -1;
     const int row = point.y() / itemHeight();
     const int line = row < m_fixedLines ? row : row + verticalScrollBar()->value();
-    return line < GetCount() ? line : -1;
+    return line < getCount() ? line : -1;
 }
 
 bool ColumnListBox::isLineShown(int line) const
 {
-    if (line < 0 || line >= GetCount())
+    if (line < 0 || line >= getCount())
         return false;
     return line < m_fixedLines
-        || (line >= GetTopIndex() && itemRect(line).top() < viewport()->height());
+        || (line >= getTopIndex() && itemRect(line).top() < viewport()->height());
 }
 
-void ColumnListBox::SetCurrentLine(int line)
+void ColumnListBox::setCurrentLine(int line)
 {
-    if (GetCount() == 0)
+    if (getCount() == 0)
         return;
-    line = std::clamp(line, 0, GetCount() - 1);
+    line = std::clamp(line, 0, getCount() - 1);
     const int page = verticalScrollBar()->pageStep();
-    if (line >= m_fixedLines && line < GetTopIndex())
-        SetTopIndex(line);
-    else if (line >= m_fixedLines && line >= GetTopIndex() + page)
-        SetTopIndex(line - page + 1);
+    if (line >= m_fixedLines && line < getTopIndex())
+        setTopIndex(line);
+    else if (line >= m_fixedLines && line >= getTopIndex() + page)
+        setTopIndex(line - page + 1);
     if (line == m_currentLine)
         return;
     m_currentLine = line;
@@ -236,7 +236,7 @@ void ColumnListBox::SetCurrentLine(int line)
 
 void ColumnListBox::tellCurrentLine()
 {
-    if (!hasFocus() || m_currentLine >= GetCount())
+    if (!hasFocus() || m_currentLine >= getCount())
         return;
     QAccessibleEvent event(this, QAccessible::Focus);
     event.setChild(m_currentLine);
@@ -248,23 +248,23 @@ void ColumnListBox::keyPressEvent(QKeyEvent* event)
     const int page = verticalScrollBar()->pageStep();
     switch (event->key()) {
     case Qt::Key_Up:
-        SetCurrentLine(m_currentLine - 1);
+        setCurrentLine(m_currentLine - 1);
         break;
     case Qt::Key_Down:
-        SetCurrentLine(m_currentLine + 1);
+        setCurrentLine(m_currentLine + 1);
         break;
     case Qt::Key_PageUp:
-        SetCurrentLine(m_currentLine - page);
+        setCurrentLine(m_currentLine - page);
         break;
     case Qt::Key_PageDown:
-        SetCurrentLine(m_currentLine + page);
+        setCurrentLine(m_currentLine + page);
         break;
     case Qt::Key_Home:
         verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
-        SetCurrentLine(0);
+        setCurrentLine(0);
         break;
     case Qt::Key_End:
-        SetCurrentLine(GetCount() - 1);
+        setCurrentLine(getCount() - 1);
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);
@@ -278,7 +278,7 @@ void ColumnListBox::mousePressEvent(QMouseEvent* event)
     // A click only moves the focus frame: the list has no selection.
     const int line = lineAt(event->position().toPoint());
     if (line >= 0)
-        SetCurrentLine(line);
+        setCurrentLine(line);
     QAbstractScrollArea::mousePressEvent(event);
 }
 

@@ -49,17 +49,17 @@ public:
     void* providerData() const { return m_providerData; }
 
     /// Adds a line without text at the end; returns its index.
-    int AddItem(quintptr itemData = 0);
-    void ResetContent();
-    int GetCount() const { return static_cast<int>(m_itemData.size()); }
+    int addItem(quintptr itemData = 0);
+    void resetContent();
+    int getCount() const { return static_cast<int>(m_itemData.size()); }
 
     /// Keeps the first `count` lines (a heading) at the top while the others scroll under it.
-    void SetFixedLines(int count);
+    void setFixedLines(int count);
     int fixedLines() const { return m_fixedLines; }
 
     /// The first scrolled line shown below the fixed ones.
-    int GetTopIndex() const;
-    void SetTopIndex(int line);
+    int getTopIndex() const;
+    void setTopIndex(int line);
     int itemHeight() const;
     /// Where `line` is drawn in the viewport (it may lie outside it).
     QRect itemRect(int line) const;
@@ -71,7 +71,7 @@ public:
     /// The line the keys move from; 0 while the list is empty.
     int currentLine() const { return m_currentLine; }
     /// Makes `line` (clamped to the lines) current and scrolls it into view.
-    void SetCurrentLine(int line);
+    void setCurrentLine(int line);
 
     /// One cut part of a line and its extent in the viewport, `left` inclusive, `right`
     /// exclusive.

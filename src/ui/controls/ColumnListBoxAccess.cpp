@@ -99,7 +99,7 @@ public:
 
     int line() const { return m_line; }
 
-    bool isValid() const override { return m_list && m_line < m_list->GetCount(); }
+    bool isValid() const override { return m_list && m_line < m_list->getCount(); }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override { return m_list ? m_list->window()->windowHandle() : nullptr; }
     QAccessibleInterface* focusChild() const override { return nullptr; }
@@ -204,7 +204,7 @@ public:
 
     ColumnListBox* list() const { return static_cast<ColumnListBox*>(widget()); }
 
-    int childCount() const override { return list()->GetCount(); }
+    int childCount() const override { return list()->getCount(); }
     QAccessibleInterface* child(int index) const override
     {
         if (index < 0 || index >= childCount())

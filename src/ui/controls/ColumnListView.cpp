@@ -205,8 +205,8 @@ bool ColumnListView::Configure(int columnCount, RowTextProvider textProvider, vo
 
 void ColumnListView::ClearColumns()
 {
-    while (GetColumnCount() > 0)
-        DeleteColumn(0);
+    while (getColumnCount() > 0)
+        deleteColumn(0);
     m_columnTexts.reset();
     m_textProvider = nullptr;
     m_providerData = nullptr;
@@ -216,55 +216,55 @@ void ColumnListView::ClearColumns()
     m_horizontalLines = false;
 }
 
-int ColumnListView::InsertColumn(
+int ColumnListView::insertColumn(
     int column, const QString& heading, Qt::Alignment format, int width)
 {
-    column = std::clamp(column, 0, GetColumnCount());
+    column = std::clamp(column, 0, getColumnCount());
     m_model->insertColumnAt(column, {heading, format & Qt::AlignHorizontal_Mask});
     header()->resizeSection(column, width);
     return column;
 }
 
-bool ColumnListView::DeleteColumn(int column)
+bool ColumnListView::deleteColumn(int column)
 {
-    if (column < 0 || column >= GetColumnCount())
+    if (column < 0 || column >= getColumnCount())
         return false;
     m_model->removeColumnAt(column);
     return true;
 }
 
-int ColumnListView::GetColumnCount() const
+int ColumnListView::getColumnCount() const
 {
     return m_model->columnCount();
 }
 
-void ColumnListView::SetColumnHeading(int column, const QString& heading)
+void ColumnListView::setColumnHeading(int column, const QString& heading)
 {
-    if (column >= 0 && column < GetColumnCount())
+    if (column >= 0 && column < getColumnCount())
         m_model->setHeading(column, heading);
 }
 
-int ColumnListView::InsertItem(int row, quintptr itemData)
+int ColumnListView::insertItem(int row, quintptr itemData)
 {
-    if (row < 0 || row > GetItemCount())
-        row = GetItemCount();
+    if (row < 0 || row > getItemCount())
+        row = getItemCount();
     m_model->insertRowAt(row, itemData);
     return row;
 }
 
-void ColumnListView::DeleteAllItems()
+void ColumnListView::deleteAllItems()
 {
     m_model->clearRows();
 }
 
-int ColumnListView::GetItemCount() const
+int ColumnListView::getItemCount() const
 {
     return m_model->rowCount();
 }
 
 quintptr ColumnListView::GetItemData(int row) const
 {
-    return row >= 0 && row < GetItemCount() ? m_model->rows[static_cast<std::size_t>(row)] : 0;
+    return row >= 0 && row < getItemCount() ? m_model->rows[static_cast<std::size_t>(row)] : 0;
 }
 
 namespace {
@@ -293,7 +293,7 @@ int ColumnListView::GetSelectedRows(std::span<int> rows) const
     return static_cast<int>(written);
 }
 
-int ColumnListView::GetSelectedCount() const
+int ColumnListView::getSelectedCount() const
 {
     // Counted from the ranges: a list of every selected row costs as much as the rows, and
     // the count is asked after each change of the selection.
@@ -305,36 +305,36 @@ int ColumnListView::GetSelectedCount() const
 
 void ColumnListView::SelectAllRows()
 {
-    if (GetItemCount() == 0)
+    if (getItemCount() == 0)
         return;
-    QItemSelection all(m_model->index(0, 0), m_model->index(GetItemCount() - 1, 0));
+    QItemSelection all(m_model->index(0, 0), m_model->index(getItemCount() - 1, 0));
     selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 void ColumnListView::DeselectAllRows()
 {
-    if (IsRowSelected(FocusedRow()))
+    if (isRowSelected(focusedRow()))
         selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     selectionModel()->clearSelection();
 }
 
 bool ColumnListView::DeselectRow(int row)
 {
-    if (row < 0 || row >= GetItemCount())
+    if (row < 0 || row >= getItemCount())
         return false;
-    if (FocusedRow() == row)
+    if (focusedRow() == row)
         selectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     selectionModel()->select(
         m_model->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
     return true;
 }
 
-void ColumnListView::DeselectRows(std::span<const std::size_t> rows)
+void ColumnListView::deselectRows(std::span<const std::size_t> rows)
 {
     std::vector<std::size_t> sorted(rows.begin(), rows.end());
     std::sort(sorted.begin(), sorted.end());
-    const auto count = static_cast<std::size_t>(GetItemCount());
-    const int focused = FocusedRow();
+    const auto count = static_cast<std::size_t>(getItemCount());
+    const int focused = focusedRow();
     QItemSelection ranges;
     bool focusLeaves = false;
     for (std::size_t i = 0; i < sorted.size() && sorted[i] < count;) {
@@ -355,25 +355,25 @@ void ColumnListView::DeselectRows(std::span<const std::size_t> rows)
     selectionModel()->select(ranges, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
 }
 
-bool ColumnListView::IsRowSelected(int row) const
+bool ColumnListView::isRowSelected(int row) const
 {
-    return row >= 0 && row < GetItemCount() && selectionModel()->isRowSelected(row, {});
+    return row >= 0 && row < getItemCount() && selectionModel()->isRowSelected(row, {});
 }
 
-int ColumnListView::FocusedRow() const
+int ColumnListView::focusedRow() const
 {
     QModelIndex current = selectionModel()->currentIndex();
     return current.isValid() ? current.row() : -1;
 }
 
-int ColumnListView::GetTopIndex() const
+int ColumnListView::getTopIndex() const
 {
-    return GetItemCount() > 0 ? std::clamp(verticalScrollBar()->value(), 0, GetItemCount() - 1) : 0;
+    return getItemCount() > 0 ? std::clamp(verticalScrollBar()->value(), 0, getItemCount() - 1) : 0;
 }
 
-int ColumnListView::GetCountPerPage() const
+int ColumnListView::getCountPerPage() const
 {
-    int height = GetItemCount() > 0 ? rowHeight(m_model->index(0, 0)) : fontMetrics().height() + 3;
+    int height = getItemCount() > 0 ? rowHeight(m_model->index(0, 0)) : fontMetrics().height() + 3;
     return height > 0 ? viewport()->height() / height : 0;
 }
 
@@ -432,7 +432,7 @@ void ColumnListView::drawRow(
 {
     const int row = index.row();
     const bool focused = hasFocus();
-    const bool selected = IsRowSelected(row);
+    const bool selected = isRowSelected(row);
     const QPalette& colours = palette();
     const QHeaderView* heading = header();
     const QRect rowBounds(
@@ -483,7 +483,7 @@ void ColumnListView::drawRow(
             QRect(rowBounds.x(), rowBounds.y() + rowBounds.height() - 1, rowBounds.width(), 1),
             Qt::black);
 
-    if (focused && FocusedRow() == row && rowBounds.width() > 0) {
+    if (focused && focusedRow() == row && rowBounds.width() > 0) {
         // A dotted frame that inverts what lies under it, visible on any fill.
         QPen dots(Qt::white, 1);
         dots.setDashPattern({1, 1});
@@ -526,7 +526,7 @@ QString ColumnListView::toolTipAt(const QPoint& position) const
 void ColumnListView::paintEvent(QPaintEvent* event)
 {
     QTreeView::paintEvent(event);
-    if (!hasFocus() || FocusedRow() >= 0)
+    if (!hasFocus() || focusedRow() >= 0)
         return;
     // Without a row to carry the focus frame, the list itself carries it.
     QPainter painter(viewport());
@@ -548,7 +548,7 @@ void ColumnListView::keyPressEvent(QKeyEvent* event)
 
 bool ColumnListView::showFocusedRowToolTip()
 {
-    const int row = FocusedRow();
+    const int row = focusedRow();
     if (row < 0)
         return false;
     const QModelIndex first = m_model->index(row, 0);
@@ -562,9 +562,9 @@ bool ColumnListView::showFocusedRowToolTip()
 
 void ColumnListView::focusInEvent(QFocusEvent* event)
 {
-    if (GetItemCount() > 0 && FocusedRow() < 0)
+    if (getItemCount() > 0 && focusedRow() < 0)
         selectionModel()->setCurrentIndex(
-            m_model->index(GetTopIndex(), 0), QItemSelectionModel::NoUpdate);
+            m_model->index(getTopIndex(), 0), QItemSelectionModel::NoUpdate);
     redrawMarkedRows();
     QTreeView::focusInEvent(event);
 }
@@ -579,10 +579,10 @@ void ColumnListView::redrawMarkedRows()
 {
     // The fill of a selected row and the focus frame depend on the focus. The partly visible
     // row under the page is included, or it would keep its old colour.
-    const int top = GetTopIndex();
-    const int end = std::min(top + GetCountPerPage() + 1, GetItemCount());
+    const int top = getTopIndex();
+    const int end = std::min(top + getCountPerPage() + 1, getItemCount());
     for (int row = top; row < end; ++row) {
-        if (IsRowSelected(row) || FocusedRow() == row) {
+        if (isRowSelected(row) || focusedRow() == row) {
             QRect rect = visualRect(m_model->index(row, 0));
             viewport()->update(0, rect.y(), viewport()->width(), rect.height());
         }
@@ -591,7 +591,7 @@ void ColumnListView::redrawMarkedRows()
 
 bool ColumnListView::clickReachesRows(int y) const
 {
-    const int last = lastFullyVisibleRow(GetTopIndex(), GetCountPerPage(), GetItemCount());
+    const int last = lastFullyVisibleRow(getTopIndex(), getCountPerPage(), getItemCount());
     if (last < 0)
         return false;
     const QRect bounds = visualRect(m_model->index(last, 0));

@@ -54,26 +54,26 @@ public:
 
     /// Adds a column before `column` with its heading, alignment (left, right or centred)
     /// and width in pixels; returns its index.
-    int InsertColumn(int column, const QString& heading, Qt::Alignment format, int width);
-    bool DeleteColumn(int column);
+    int insertColumn(int column, const QString& heading, Qt::Alignment format, int width);
+    bool deleteColumn(int column);
     /// The number of columns the list shows (not the number of text buffers).
-    int GetColumnCount() const;
+    int getColumnCount() const;
     /// Replaces a column's heading.
-    void SetColumnHeading(int column, const QString& heading);
+    void setColumnHeading(int column, const QString& heading);
     /// Makes the texts of `column` paths, cut in their middle so that their last part stays
     /// whole; −1 for none.
     void setPathColumn(int column) { m_pathColumn = column; }
 
     /// Adds an empty row before `row` (at the end when out of range); returns its index.
-    int InsertItem(int row, quintptr itemData = 0);
-    void DeleteAllItems();
-    int GetItemCount() const;
+    int insertItem(int row, quintptr itemData = 0);
+    void deleteAllItems();
+    int getItemCount() const;
     quintptr GetItemData(int row) const;
 
     /// Writes the indices of the selected rows, ascending, into `rows` and stops when it is
     /// full; returns how many it wrote.
     int GetSelectedRows(std::span<int> rows) const;
-    int GetSelectedCount() const;
+    int getSelectedCount() const;
     /// Selects every row; the focus mark stays where it is.
     void SelectAllRows();
     /// Clears every selected row's selection and focus mark.
@@ -82,14 +82,14 @@ public:
     bool DeselectRow(int row);
     /// Clears the selection and focus mark of every row of `rows` that exists, in one change
     /// of the selection made of ranges of neighbouring rows.
-    void DeselectRows(std::span<const std::size_t> rows);
-    bool IsRowSelected(int row) const;
+    void deselectRows(std::span<const std::size_t> rows);
+    bool isRowSelected(int row) const;
     /// The row with the focus mark, or −1.
-    int FocusedRow() const;
+    int focusedRow() const;
 
     /// The first visible row, and how many rows fit the page whole.
-    int GetTopIndex() const;
-    int GetCountPerPage() const;
+    int getTopIndex() const;
+    int getCountPerPage() const;
 
     /// The texts the provider gives for `row` now, one per text buffer.
     std::vector<QString> rowTexts(int row) const;
