@@ -3,6 +3,7 @@
 // beside it the core's run over the same files, how soon the progress window is painted and
 // how soon Cancel stops the run.
 #include "ByteWriting.h"
+#include "app/StandardServices.h"
 #include "cleaning/CleanRun.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"

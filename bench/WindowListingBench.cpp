@@ -1,6 +1,7 @@
 // The main window listing a folder of small songs with their titles, as a user who picks the
 // folder sees it: from the click on the folder button until every row is in the list.
 #include "ByteWriting.h"
+#include "app/StandardServices.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/SettingsStore.h"

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/StandardServices.h"
 #include "platform/FileOps.h"
 #include "platform/qt/MessageBoxes.h"
 #include "ui/MainDialog.h"

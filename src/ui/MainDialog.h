@@ -59,9 +59,7 @@ struct MainDialogServices
     int progressDelayMs = 500;
 };
 
-/// The program's own windows, over `store`, `files` and `notifier`, which must outlive every
-/// window that uses them.
-MainDialogServices standardServices(SettingsStore& store, FileOps& files, Notifier& notifier);
+// The program's own services are made by `standardServices` (app/StandardServices.h).
 
 /// Opens a document through the desktop (`QDesktopServices`); false when that finds no
 /// program to open it with.

@@ -1,4 +1,5 @@
 #include "MainWindowTestFiles.h"
+#include "app/StandardServices.h"
 #include "platform/FileOps.h"
 #include "platform/Notifier.h"
 #include "settings/SettingsStore.h"

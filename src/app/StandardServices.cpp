@@ -1,8 +1,9 @@
+#include "app/StandardServices.h"
+
 #include "settings/Texts.h"
 #include "ui/CleanOptionsDialog.h"
 #include "ui/LanguageChooser.h"
 #include "ui/LogDialog.h"
-#include "ui/MainDialog.h"
 #include "ui/shell/FolderChooser.h"
 
 #include <QCoreApplication>
