@@ -90,6 +90,7 @@ MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     buildFromTemplate(mainTemplate, mainControls);
+    Q_ASSERT(m_fileList);
     setAcceptDrops(true);
     m_helpButton = controlAs<QPushButton>(HelpButton);
 
@@ -103,9 +104,7 @@ MainDialog::MainDialog(MainDialogServices services, QWidget* parent)
     connect(controlAs<QPushButton>(ExitButton), &QPushButton::clicked, this, &MainDialog::reject);
     if (m_helpButton)
         connect(m_helpButton, &QPushButton::clicked, this, &MainDialog::OnHelpButton);
-    if (m_fileList) {
-        connect(m_fileList, &ColumnListView::itemChanged, this, &MainDialog::OnListItemChanged);
-    }
+    connect(m_fileList, &ColumnListView::itemChanged, this, &MainDialog::OnListItemChanged);
 
     // A box from a start-up step (the list's set-up, say) already has the window as owner.
     setApplicationMainWindow(this);
@@ -145,24 +144,22 @@ void MainDialog::OnInitDialog()
         m_helpButton->setIconSize(m_helpButton->size() - QSize(8, 6));
     }
 
-    if (m_fileList) {
-        m_fileList->Configure(2, &MainDialog::FileListText, this, 4, true, true);
-        if (m_fileList->insertColumn(0, toQString(Texts::FilenameColumn.pick(language)),
-                Qt::AlignLeft, fileNameColumnWidth)
-                < 0
-            || m_fileList->insertColumn(
-                   1, toQString(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
-                < 0)
-            m_startupFailed = true;
-        // Column 1 takes the rest of the list's width whenever that changes, also when a
-        // vertical scroll bar comes or goes, so that one never brings a horizontal one along.
-        m_fileList->header()->setStretchLastSection(true);
-        // Songs of sub-folders are named by their path from the folder.
-        m_fileList->setPathColumn(0);
-    }
+    m_fileList->Configure(2, &MainDialog::FileListText, this, 4, true, true);
+    if (m_fileList->insertColumn(
+            0, toQString(Texts::FilenameColumn.pick(language)), Qt::AlignLeft, fileNameColumnWidth)
+            < 0
+        || m_fileList->insertColumn(
+               1, toQString(Texts::TitleColumn.pick(language)), Qt::AlignLeft, titleColumnWidth)
+            < 0)
+        m_startupFailed = true;
+    // Column 1 takes the rest of the list's width whenever that changes, also when a
+    // vertical scroll bar comes or goes, so that one never brings a horizontal one along.
+    m_fileList->header()->setStretchLastSection(true);
+    // Songs of sub-folders are named by their path from the folder.
+    m_fileList->setPathColumn(0);
 
     QWidget* selectAll = control(SelectAllButton);
-    if (m_fileList && selectAll) {
+    if (selectAll) {
         QWidget* label = control(FolderLabel);
         m_layoutMetrics = captureLayoutMetrics(rect(), m_fileList->geometry(),
             label ? std::optional<QRect>(label->geometry()) : std::nullopt, selectAll->geometry());
@@ -189,8 +186,7 @@ void MainDialog::OnInitDialog()
     restorePlacement();
     UpdateButtons();
     showFolder();
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 void MainDialog::setUpKeysAndNames()
@@ -215,8 +211,7 @@ void MainDialog::setUpKeysAndNames()
         m_helpButton->setToolTip(toQString(Texts::HelpButtonToolTip.pick())
                                      .arg(help.toString(QKeySequence::NativeText)));
     }
-    if (m_fileList)
-        m_fileList->setAccessibleName(toQString(Texts::FileListName.pick()));
+    m_fileList->setAccessibleName(toQString(Texts::FileListName.pick()));
 }
 
 void MainDialog::restorePlacement()
@@ -366,8 +361,7 @@ void MainDialog::OnListItemChanged()
 void MainDialog::ScanFolder()
 {
     m_entries.clear();
-    if (m_fileList)
-        m_fileList->deleteAllItems();
+    m_fileList->deleteAllItems();
     UpdateButtons();
     if (m_folder.empty())
         return;
@@ -378,9 +372,8 @@ void MainDialog::ScanFolder()
         m_entries.reserve(std::max<std::size_t>(found.size(), 1000));
         for (MidiFileEntry& entry : found)
             m_entries.push_back(std::move(entry));
-        if (m_fileList)
-            for (std::size_t i = 0; i < m_entries.size(); ++i)
-                m_fileList->insertItem(static_cast<int>(i), 0);
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            m_fileList->insertItem(static_cast<int>(i), 0);
         if (m_entries.empty() && !cancelled)
             m_services.notifier->notify(Texts::NoMidiFilesFound.pick());
     }
@@ -394,8 +387,7 @@ void MainDialog::OnSelectFolder()
         : m_folder;
     if (std::optional<std::string> chosen = m_services.chooseFolder(this, initial))
         openFolder(std::move(*chosen));
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 void MainDialog::openFolder(std::string folder)
@@ -449,14 +441,12 @@ void MainDialog::dropEvent(QDropEvent* event)
     event->setDropAction(Qt::CopyAction);
     event->accept();
     openFolder(std::move(choice->folder));
-    if (m_fileList) {
-        for (std::size_t row = 0; row < m_entries.size(); ++row)
-            if (std::ranges::count(choice->fileNames, m_entries[row].fileName) > 0)
-                m_fileList->selectionModel()->select(
-                    m_fileList->model()->index(static_cast<int>(row), 0),
-                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        m_fileList->setFocus();
-    }
+    for (std::size_t row = 0; row < m_entries.size(); ++row)
+        if (std::ranges::count(choice->fileNames, m_entries[row].fileName) > 0)
+            m_fileList->selectionModel()->select(
+                m_fileList->model()->index(static_cast<int>(row), 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_fileList->setFocus();
     activateWindow();
 }
 
@@ -470,22 +460,18 @@ void MainDialog::onIncludeSubfolders(bool include)
     m_services.store->WriteProfileInt(settingsSection, includeSubfoldersValueName, include ? 1 : 0);
     if (!m_folder.empty())
         ScanFolder();
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 void MainDialog::onRereadFolder()
 {
     if (!m_folder.empty())
         ScanFolder();
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 void MainDialog::OnSelectAll()
 {
-    if (!m_fileList)
-        return;
     if (m_fileList->getSelectedCount() == m_fileList->getItemCount())
         m_fileList->DeselectAllRows();
     else
@@ -504,8 +490,7 @@ void MainDialog::OnClean()
     if (options)
         m_services.showLog(this, runCleaning(*options, false));
     UpdateButtons();
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 void MainDialog::OnHelpButton()
@@ -573,7 +558,7 @@ void MainDialog::resizeEvent(QResizeEvent* event)
 
 void MainDialog::OnSize()
 {
-    if (!m_fileList || !m_layoutCaptured)
+    if (!m_layoutCaptured)
         return;
     std::vector<QWidget*> buttons;
     MainLayoutInput input = layoutInput(&buttons);
@@ -594,8 +579,7 @@ MainLayoutInput MainDialog::layoutInput(std::vector<QWidget*>* buttons) const
 {
     MainLayoutInput input;
     input.window = rect();
-    if (m_fileList)
-        input.list = m_fileList->geometry();
+    input.list = m_fileList->geometry();
     if (QWidget* label = control(FolderLabel))
         input.label = label->geometry();
     if (QWidget* version = control(VersionLine))

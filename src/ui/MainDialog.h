@@ -199,6 +199,7 @@ private:
     void openHelpDocument(const QString& document);
 
     MainDialogServices m_services;
+    /// Made with the other controls of the table, so there from the constructor on.
     ColumnListView* m_fileList = nullptr;
     QAction* m_previewAction = nullptr;
     QAction* m_restoreAction = nullptr;

@@ -33,8 +33,6 @@ void MainDialog::setUpFileListCommands()
     m_restoreAction = new QAction(toQString(Texts::RestoreOriginalsCommand.pick()), this);
     connect(m_previewAction, &QAction::triggered, this, &MainDialog::onPreview);
     connect(m_restoreAction, &QAction::triggered, this, &MainDialog::onRestoreOriginals);
-    if (!m_fileList)
-        return;
     m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_fileList, &QWidget::customContextMenuRequested, this, &MainDialog::onFileListMenu);
     // A file with a backup says so when the pointer rests on its row (other rows show a cut
@@ -76,8 +74,6 @@ bool MainDialog::anySelectedHasBackup() const
 
 void MainDialog::onFileListMenu(const QPoint& position)
 {
-    if (!m_fileList)
-        return;
     bool anySelected = m_fileList->getSelectedCount() > 0;
     m_previewAction->setEnabled(anySelected);
     m_restoreAction->setEnabled(anySelected && anySelectedHasBackup());
@@ -114,7 +110,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
         // The files done leave the selection as the run goes on, all those of one refresh of
         // the progress at once: one change of the selection per refresh, not per file.
         std::size_t deselected = 0;
-        if (m_fileList && !preview)
+        if (!preview)
             run.advanced = [&](std::size_t index) {
                 const std::size_t done = std::min(index, rows.size());
                 if (done > deselected)
@@ -127,12 +123,11 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
                 UiLanguage(), preview,
                 work.progress(preview ? Texts::ProgressChecking : Texts::ProgressCleaning, true));
         });
-        if (m_fileList && !preview)
+        if (!preview)
             m_fileList->deselectRows(result.finishedRows);
     }
     m_logHeading = LogDialog::HeadingLines(m_folder, &options, QDateTime::currentDateTime());
-    if (m_fileList)
-        m_fileList->viewport()->update();
+    m_fileList->viewport()->update();
     return std::move(result.logLines);
 }
 
@@ -146,8 +141,7 @@ void MainDialog::onPreview()
         (m_services.showPreviewLog ? m_services.showPreviewLog : m_services.showLog)(this, lines);
     }
     UpdateButtons();
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 RestoreRunResult MainDialog::restoreRows(const std::vector<std::size_t>& rows, ChangedFiles changed)
@@ -173,8 +167,7 @@ RestoreRunResult MainDialog::restoreRows(const std::vector<std::size_t>& rows, C
         });
         for (auto& [row, title] : titles)
             m_entries[row].title = std::move(title);
-        if (m_fileList)
-            m_fileList->deselectRows(result.finishedRows);
+        m_fileList->deselectRows(result.finishedRows);
     }
     return result;
 }
@@ -191,8 +184,7 @@ void MainDialog::onRestoreOriginals()
             ? toQString(Texts::RestoreQuestionOne.pick())
             : toQString(Texts::RestoreQuestionMany.pick()).arg(restorable);
         if (!m_services.confirm(this, question)) {
-            if (m_fileList)
-                m_fileList->setFocus();
+            m_fileList->setFocus();
             return;
         }
     }
@@ -217,12 +209,10 @@ void MainDialog::onRestoreOriginals()
             result.restoredRows.end(), anyway.restoredRows.begin(), anyway.restoredRows.end());
     }
     m_logHeading = LogDialog::HeadingLines(m_folder, nullptr, QDateTime::currentDateTime());
-    if (m_fileList)
-        m_fileList->viewport()->update();
+    m_fileList->viewport()->update();
     m_services.showLog(this, result.logLines);
     UpdateButtons();
-    if (m_fileList)
-        m_fileList->setFocus();
+    m_fileList->setFocus();
 }
 
 } // namespace sorvanel::ui
