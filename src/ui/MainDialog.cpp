@@ -27,9 +27,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
-#include <QTimer>
 #include <QUrl>
-#include <QWindow>
 
 #include <algorithm>
 #include <array>
@@ -231,15 +229,10 @@ void MainDialog::restorePlacement()
     // The stored rectangle includes the frame. A window moved before it exists is placed by
     // its frame's corner; its inside is as large as the whole rectangle until the frame is
     // known, which under a window manager is only once the window is on the screen.
-    m_normalFrame = *frame;
     move(frame->topLeft());
     resize(frame->size());
     create();
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    if (margins.isNull())
-        m_frameToFit = true;
-    else
-        setGeometry(frame->marginsRemoved(margins));
+    m_normalFrame->restore(*frame);
     if (placement->showCommand == ShowMaximized)
         setWindowState(Qt::WindowMaximized);
 }
@@ -247,73 +240,13 @@ void MainDialog::restorePlacement()
 void MainDialog::showEvent(QShowEvent* event)
 {
     TemplateDialog::showEvent(event);
-    followNormalFrame();
+    m_normalFrame->follow();
 }
 
 void MainDialog::moveEvent(QMoveEvent* event)
 {
     TemplateDialog::moveEvent(event);
-    followNormalFrame(true);
-}
-
-void MainDialog::followNormalFrame(bool geometryChanged)
-{
-    if (windowState() != Qt::WindowNoState || !windowHandle() || !isVisible())
-        return;
-    // A window manager's frame is known once it has taken the window; without one, once the
-    // window is on the screen.
-    const QMargins margins = windowHandle()->frameMargins();
-    if (margins.isNull() && m_frameChecks < 25) {
-        // The window manager may frame the window only after it was mapped, and without
-        // moving it: look again a few times.
-        ++m_frameChecks;
-        QTimer::singleShot(200, this, [this] { followNormalFrame(); });
-    }
-    if (margins.isNull() && !testAttribute(Qt::WA_Mapped))
-        return;
-    if (m_frameToFit || (m_fitting && margins != m_fitMargins)) {
-        // Only when the window's own rectangle changed. When it leaves the maximized state the
-        // window manager may report its normal frame only after giving it its normal size:
-        // for a moment after the fit a changed frame fits the inside again.
-        if (!geometryChanged)
-            return;
-        if (m_frameToFit) {
-            // A frame reported late comes without a change of the window's own rectangle.
-            auto settle = [this] {
-                if (m_fitting && windowState() == Qt::WindowNoState
-                    && windowHandle()->frameMargins() != m_fitMargins) {
-                    m_fitMargins = windowHandle()->frameMargins();
-                    setGeometry(m_normalFrame.marginsRemoved(m_fitMargins));
-                }
-            };
-            QTimer::singleShot(250, this, settle);
-            QTimer::singleShot(1000, this, [this, settle] {
-                settle();
-                m_fitting = false;
-            });
-        }
-        m_frameToFit = false;
-        m_fitting = true;
-        m_fitMargins = margins;
-        setGeometry(m_normalFrame.marginsRemoved(margins));
-        return;
-    }
-    // Until the frame is known, the inside with the margins last seen.
-    if (!margins.isNull())
-        m_lastMargins = margins;
-    m_frameUnknown = m_lastMargins.isNull();
-    m_normalFrame = geometry().marginsAdded(m_lastMargins);
-}
-
-QRect MainDialog::normalFrame() const
-{
-    const QMargins margins = windowHandle() && windowState() == Qt::WindowNoState
-        ? windowHandle()->frameMargins()
-        : m_lastMargins;
-    if (m_normalFrame.isValid())
-        return m_frameUnknown ? m_normalFrame.marginsAdded(margins) : m_normalFrame;
-    QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-    return normal.marginsAdded(margins);
+    m_normalFrame->follow(true);
 }
 
 int MainDialog::exec()
@@ -541,8 +474,8 @@ void MainDialog::OnOK()
         return;
     m_closing = true;
     SettingsSession session(*m_services.store);
-    followNormalFrame();
-    storePlacement(*m_services.store, {normalFrame(), showCommandFor(windowState())});
+    m_normalFrame->follow();
+    storePlacement(*m_services.store, {m_normalFrame->outer(), showCommandFor(windowState())});
     if (!m_folder.empty())
         m_services.store->WriteProfileString(settingsSection, folderValueName, m_folder);
     TemplateDialog::accept();
@@ -553,7 +486,7 @@ void MainDialog::resizeEvent(QResizeEvent* event)
 {
     TemplateDialog::resizeEvent(event);
     OnSize();
-    followNormalFrame(true);
+    m_normalFrame->follow(true);
 }
 
 void MainDialog::OnSize()

@@ -4,6 +4,7 @@
 #include "cleaning/Restore.h"
 #include "song/MidiFileEntry.h"
 #include "ui/MainLayout.h"
+#include "ui/NormalFrame.h"
 #include "ui/controls/TemplateDialog.h"
 
 #include <QString>
@@ -168,11 +169,6 @@ private:
     /// bottom buttons in the order of the input's rectangles.
     MainLayoutInput layoutInput(std::vector<QWidget*>* buttons = nullptr) const;
     void restorePlacement();
-    /// Follows the outer rectangle of the normal (not maximized) window as far as it is
-    /// known; first fits a restored rectangle once the frame around the window is known.
-    void followNormalFrame(bool geometryChanged = false);
-    /// The outer rectangle to store for the normal window.
-    QRect normalFrame() const;
     void showFolder();
     /// Makes `folder` the current folder, as a confirmed choice, and lists it.
     void openFolder(std::string folder);
@@ -212,21 +208,8 @@ private:
     LayoutMetrics m_layoutMetrics;
     bool m_layoutCaptured = false;
     bool m_startupFailed = false;
-    /// The outer rectangle of the normal window: the restored one until the window has shown
-    /// itself normal with its frame, then the one it has there.
-    QRect m_normalFrame;
-    /// `m_normalFrame` is the inside, taken while the frame was not known yet; how often the
-    /// frame was looked for since.
-    bool m_frameUnknown = false;
-    int m_frameChecks = 0;
-    /// The window manager's frame around the normal window as last seen.
-    QMargins m_lastMargins;
-    /// Whether the window's inside still has to be fitted to `m_normalFrame`: a frame that
-    /// the window manager draws is only known once the window is on the screen.
-    bool m_frameToFit = false;
-    /// Shortly after the fit: the frame it was fitted to.
-    bool m_fitting = false;
-    QMargins m_fitMargins;
+    /// The outer rectangle of the normal window, stored when it closes.
+    NormalFrame* m_normalFrame = new NormalFrame(this);
     bool m_closing = false;
 };
 
