@@ -29,7 +29,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 using namespace sorvanel;
@@ -49,9 +51,10 @@ Bytes song(std::string_view title)
         + text(title) + hex("00 90 3C 40 | 00 B0 07 64 | 60 80 3C 00"))});
 }
 
-/// The real file system, reading each file `delayMs` late: a run long enough to watch. The
-/// first read or rename of the file named `troubleName` (or of its backup) fails `troubleAfterMs`
-/// into it.
+/// The real file system, reading each file `delayMs` late, and once `gate` was called only as
+/// many files as it let through (waiting at most ten seconds for more, then for none): a run
+/// long enough to watch. The first read or rename of the file named `troubleName` (or of its
+/// backup) fails `troubleAfterMs` into it.
 class SlowFileOps : public NativeFileOps
 {
 public:
@@ -59,8 +62,25 @@ public:
     std::string troubleName; // by name: the window joins paths with the system's separator
     int troubleAfterMs = 0;
 
+    /// Lets `files` more reads through; all of them from now on when negative.
+    void gate(int files)
+    {
+        std::lock_guard lock(m_gateMutex);
+        m_passes = files < 0 ? -1 : std::max(m_passes, 0) + files;
+        m_gateOpened.notify_all();
+    }
+
     void readWhole(const std::string& path, std::vector<std::uint8_t>& image) override
     {
+        {
+            std::unique_lock lock(m_gateMutex);
+            // A test that never opens it fails, but the run still ends.
+            if (!m_gateOpened.wait_for(
+                    lock, std::chrono::seconds(10), [this] { return m_passes != 0; }))
+                m_passes = -1;
+            if (m_passes > 0)
+                --m_passes;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
         troubleWith(path);
         NativeFileOps::readWhole(path, image);
@@ -85,6 +105,10 @@ private:
         std::this_thread::sleep_for(std::chrono::milliseconds(troubleAfterMs));
         throw FileError("Cannot read", path, EIO);
     }
+
+    std::mutex m_gateMutex;
+    std::condition_variable m_gateOpened;
+    int m_passes = -1; ///< reads still let through; -1 for all
 };
 
 /// Records messages and whether each came on the GUI thread, where message boxes must open.
@@ -406,7 +430,9 @@ private slots:
         MainDialog& dialog = h.open();
         ColumnListView* list = dialog.fileList();
         list->SelectAllRows();
-        h.files.delayMs = 60;
+        // The first file passes; the next waits until the progress window has been cancelled,
+        // however long that takes to show.
+        h.files.gate(1);
 
         QString shown;
         bool selectAllRefused = false;
@@ -421,6 +447,7 @@ private slots:
                 selectAllRefused = !list->isRowSelected(0);
                 closedMeanwhile = dialog.close();
                 QTest::mouseClick(progress->cancelButton(), Qt::LeftButton);
+                h.files.gate(-1);
             },
             // Files done leave the selection as the run goes on.
             [list] { return !list->isRowSelected(0); });
