@@ -185,21 +185,14 @@ struct Harness
     /// Opens the window on the folder as it is now.
     MainDialog& open()
     {
-        MainDialogServices s;
-        s.store = &store;
-        s.files = &files;
-        s.notifier = &notifier;
-        s.runLanguageChooser = [] { return false; };
+        MainDialogServices s = sorvanel::test::recordingServices(store, &files, notifier, &logs);
         s.chooseFolder = [this](QWidget*, const std::string&) {
             return std::optional<std::string>(dir.path().toStdString());
         };
         s.askCleanOptions = [this](QWidget*) { return cleanAnswer; };
-        s.showLog = [this](
-                        QWidget*, const std::vector<std::string>& lines) { logs.push_back(lines); };
         s.showPreviewLog = [this](QWidget*, const std::vector<std::string>& lines) {
             previewLogs.push_back(lines);
         };
-        s.openDocument = [](const QString&, const QString&) { return true; };
         s.progressDelayMs = progressDelayMs;
         s.confirm = [this](QWidget*, const QString& question) {
             questions << question;

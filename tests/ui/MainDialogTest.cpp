@@ -82,10 +82,7 @@ struct Harness
 
     MainDialogServices services()
     {
-        MainDialogServices s;
-        s.store = &store;
-        s.files = &files;
-        s.notifier = &notifier;
+        MainDialogServices s = sorvanel::test::recordingServices(store, &files, notifier, &logs);
         s.runLanguageChooser = [this] {
             ++chooserRuns;
             ownerOfBoxesAtChooser = applicationMainWindow();
@@ -101,8 +98,6 @@ struct Harness
             ++optionsRuns;
             return cleanAnswer;
         };
-        s.showLog = [this](
-                        QWidget*, const std::vector<std::string>& lines) { logs.push_back(lines); };
         s.openDocument = [this](const QString& directory, const QString& document) {
             opened.emplace_back(directory, document);
             return openAnswer;

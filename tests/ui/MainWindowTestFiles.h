@@ -9,9 +9,11 @@
 #include <QStringList>
 #include <QTest>
 
+#include <string>
 #include <vector>
 
-/// Files on disk and the file list's rows as the main-window tests compare them.
+/// Files on disk and the file list's rows as the main-window tests compare them, and the
+/// services they open the window with.
 namespace sorvanel::test {
 
 inline void writeFile(const QString& path, const Bytes& bytes)
@@ -42,6 +44,26 @@ inline QStringList rowTexts(const ui::MainDialog& dialog)
         rows << texts.at(0) + QLatin1Char('|') + texts.at(1);
     }
     return rows;
+}
+
+/// What the main-window tests give the window: `store`, `files` (none where nothing is scanned)
+/// and `notifier`; the language is taken as stored, the chooser never runs; each log is kept
+/// in `logs` when given; a help document counts as opened. The other dialogs stay unset for
+/// the test to answer.
+inline ui::MainDialogServices recordingServices(SettingsStore& store, FileOps* files,
+    Notifier& notifier, std::vector<std::vector<std::string>>* logs = nullptr)
+{
+    ui::MainDialogServices s;
+    s.store = &store;
+    s.files = files;
+    s.notifier = &notifier;
+    s.runLanguageChooser = [] { return false; };
+    if (logs)
+        s.showLog = [logs](QWidget*, const std::vector<std::string>& lines) {
+            logs->push_back(lines);
+        };
+    s.openDocument = [](const QString&, const QString&) { return true; };
+    return s;
 }
 
 } // namespace sorvanel::test

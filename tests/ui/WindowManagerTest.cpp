@@ -1,3 +1,4 @@
+#include "MainWindowTestFiles.h"
 #include "platform/Notifier.h"
 #include "settings/Language.h"
 #include "settings/SettingsStore.h"
@@ -90,10 +91,8 @@ class WindowManagerTest : public QObject
 
     std::unique_ptr<MainDialog> open()
     {
-        MainDialogServices s;
-        s.store = &m_store;
-        s.notifier = &m_notifier; // no files: nothing is scanned here
-        s.runLanguageChooser = [] { return false; };
+        // No files: nothing is scanned here.
+        MainDialogServices s = sorvanel::test::recordingServices(m_store, nullptr, m_notifier);
         auto dialog = std::make_unique<MainDialog>(s);
         dialog->show();
         return dialog;
