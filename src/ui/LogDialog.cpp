@@ -124,7 +124,7 @@ std::optional<QString> LogDialog::SaveLogText(const QString& path, const QString
     return std::nullopt;
 }
 
-QString LogDialog::TotalsLine(const std::vector<std::string>& lines)
+QString LogDialog::totalsLine(const std::vector<std::string>& lines)
 {
     if (lines.size() < 2 || lines.front() != Texts::LogHeader)
         return {};
@@ -146,7 +146,7 @@ QString LogDialog::TotalsLine(const std::vector<std::string>& lines)
         .arg(counts[2]);
 }
 
-QStringList LogDialog::HeadingLines(
+QStringList LogDialog::headingLines(
     const std::string& folder, const CleanOptions* options, const QDateTime& when)
 {
     QStringList lines{toQString(Texts::LogFolder.pick()).arg(decodeStoredText(folder)),
@@ -232,7 +232,7 @@ void LogDialog::onSaveAs()
     if (m_preview)
         text += toQString(Texts::PreviewLogNote.pick()) + u'\n';
     text += logText(m_logLines);
-    if (QString totals = TotalsLine(m_logLines); !totals.isEmpty())
+    if (QString totals = totalsLine(m_logLines); !totals.isEmpty())
         text += u'\n' + totals + u'\n';
     if (std::optional<QString> failure = SaveLogText(path, text))
         showMessageBox(this, QMessageBox::Warning, QCoreApplication::applicationName(),

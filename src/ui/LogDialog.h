@@ -41,16 +41,16 @@ public:
 
     /// The totals line of a clean's log: songs changed and the events removed and inserted,
     /// in the interface language; empty for any other log.
-    static QString TotalsLine(const std::vector<std::string>& lines);
+    static QString totalsLine(const std::vector<std::string>& lines);
     /// What a saved log starts with: the folder, the date and time `when`, and with `options`
     /// what they delete and insert, in the interface language.
-    static QStringList HeadingLines(
+    static QStringList headingLines(
         const std::string& folder, const CleanOptions* options, const QDateTime& when);
 
     /// Captions the window as a preview's; its copied and saved text then say so first.
     void markAsPreview();
     bool isPreview() const { return m_preview; }
-    /// The lines a saved log starts with (see `HeadingLines`); none by default.
+    /// The lines a saved log starts with (see `headingLines`); none by default.
     QStringList savedHeading;
 
     ColumnListBox* logList() const { return m_logList; }

@@ -122,7 +122,7 @@ public:
     void ScanFolder();
 
     /// What a saved log of the last run starts with: the folder, when the run ended and the
-    /// options it applied (see `LogDialog::HeadingLines`).
+    /// options it applied (see `LogDialog::headingLines`).
     const QStringList& logHeading() const { return m_logHeading; }
 
     /// The file list's context-menu commands "Preview…" and "Restore Originals".

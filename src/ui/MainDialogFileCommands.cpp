@@ -126,7 +126,7 @@ std::vector<std::string> MainDialog::runCleaning(const CleanOptions& options, bo
         if (!preview)
             m_fileList->deselectRows(result.finishedRows);
     }
-    m_logHeading = LogDialog::HeadingLines(m_folder, &options, QDateTime::currentDateTime());
+    m_logHeading = LogDialog::headingLines(m_folder, &options, QDateTime::currentDateTime());
     m_fileList->viewport()->update();
     return std::move(result.logLines);
 }
@@ -208,7 +208,7 @@ void MainDialog::onRestoreOriginals()
         result.restoredRows.insert(
             result.restoredRows.end(), anyway.restoredRows.begin(), anyway.restoredRows.end());
     }
-    m_logHeading = LogDialog::HeadingLines(m_folder, nullptr, QDateTime::currentDateTime());
+    m_logHeading = LogDialog::headingLines(m_folder, nullptr, QDateTime::currentDateTime());
     m_fileList->viewport()->update();
     m_services.showLog(this, result.logLines);
     UpdateButtons();

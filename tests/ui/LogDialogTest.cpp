@@ -255,7 +255,7 @@ private slots:
             chosen.BankSelectMSB = chosen.Modulation = chosen.Pan = chosen.Expression = 0;
             chosen.Reverb = chosen.Chorus = 0;
         }
-        QStringList lines = LogDialog::HeadingLines(
+        QStringList lines = LogDialog::headingLines(
             "/songs", kind == 3 ? nullptr : &chosen, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
         QCOMPARE(lines.mid(0, 2), QStringList({"Folder: /songs", "Date: 2026-01-02 03:04:05"}));
         QFETCH(QString, options);
