@@ -112,7 +112,7 @@ QString LogDialog::logText(const std::vector<std::string>& lines)
     return text;
 }
 
-std::optional<QString> LogDialog::SaveLogText(const QString& path, const QString& text)
+std::optional<QString> LogDialog::saveLogText(const QString& path, const QString& text)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -234,7 +234,7 @@ void LogDialog::onSaveAs()
     text += logText(m_logLines);
     if (QString totals = totalsLine(m_logLines); !totals.isEmpty())
         text += u'\n' + totals + u'\n';
-    if (std::optional<QString> failure = SaveLogText(path, text))
+    if (std::optional<QString> failure = saveLogText(path, text))
         showMessageBox(this, QMessageBox::Warning, QCoreApplication::applicationName(),
             toQString(Texts::LogNotSaved.pick()) + u'\n' + path + u'\n' + *failure);
 }

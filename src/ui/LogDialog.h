@@ -37,7 +37,7 @@ public:
     static QString logText(const std::vector<std::string>& lines);
     /// Writes `text` as UTF-8 to `path`, replacing the file only once all of it is written;
     /// the reason when that fails.
-    static std::optional<QString> SaveLogText(const QString& path, const QString& text);
+    static std::optional<QString> saveLogText(const QString& path, const QString& text);
 
     /// The totals line of a clean's log: songs changed and the events removed and inserted,
     /// in the interface language; empty for any other log.

@@ -262,7 +262,7 @@ int ColumnListView::getItemCount() const
     return m_model->rowCount();
 }
 
-quintptr ColumnListView::GetItemData(int row) const
+quintptr ColumnListView::getItemData(int row) const
 {
     return row >= 0 && row < getItemCount() ? m_model->rows[static_cast<std::size_t>(row)] : 0;
 }
@@ -390,7 +390,7 @@ bool ColumnListView::fillTexts(int row, std::span<QString> texts) const
         text.clear();
     if (!m_textProvider || texts.empty())
         return false;
-    m_textProvider(row, GetItemData(row), static_cast<int>(texts.size()), texts, m_providerData);
+    m_textProvider(row, getItemData(row), static_cast<int>(texts.size()), texts, m_providerData);
     return true;
 }
 

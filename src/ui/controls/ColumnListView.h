@@ -68,7 +68,7 @@ public:
     int insertItem(int row, quintptr itemData = 0);
     void deleteAllItems();
     int getItemCount() const;
-    quintptr GetItemData(int row) const;
+    quintptr getItemData(int row) const;
 
     /// Writes the indices of the selected rows, ascending, into `rows` and stops when it is
     /// full; returns how many it wrote.
